@@ -1,0 +1,60 @@
+#pragma once
+// The installer window: module-level handles, control ids and the
+// operations that the window, the drive list and the installation share.
+
+#include <windows.h>
+
+// Control ids of the main window.
+enum : int {
+    InstallButton = 500,
+    HintLabel = 501,  // WhatsNewPanel takes this id when it replaces the hint
+    BannerImage = 502,
+    DriveList = 503,
+};
+
+// Alignment selectors of the control-creation operations.
+enum : int {
+    AlignLeft = 1,
+    AlignCentre = 2,
+    AlignRight = 3,
+};
+
+extern const char WindowClassName[32];
+
+extern HINSTANCE InstanceHandle;
+extern HWND MainWindowHandle;  // 0 until CreateWindowExA has returned
+extern int ScreenWidth;
+extern int ScreenHeight;
+extern HWND InstallButtonHandle;
+extern HWND HintLabelHandle;  // later the handle of WhatsNewPanel
+extern HWND DriveListHandle;
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandTail, int showCommand);
+
+namespace installer {
+// The window procedure of the main window. It lives in a namespace only so
+// that its name does not clash with the WNDPROC type of windows.h; the image
+// exports it under the plain name WNDPROC.
+extern "C" __declspec(dllexport) LRESULT CALLBACK WNDPROC(HWND window, UINT message,
+                                                         WPARAM wParam, LPARAM lParam);
+}
+
+HWND CreateButtonControl(HWND parent, const char* text, int x, int y, int width, int height,
+                         int alignment, int id);
+HWND CreateLabelControl(HWND parent, const char* text, int x, int y, int width, int height,
+                        int alignment, int id);
+HWND CreateImageControl(HWND parent, const char* text, int x, int y, int width, int height,
+                        int alignment, int id);
+HWND CreateListBoxControl(HWND parent, int x, int y, int width, int height, int id);
+
+// Fills DriveList with one item per fixed disk.
+void FillDriveList();
+
+// How the window procedure finishes the install button's WM_COMMAND.
+enum InstallationEnding {
+    EndedWithoutSelection,  // return 0 at once
+    EndedOtherwise,         // pass the message on to DefWindowProcA
+};
+
+// The installation sequence, run inside the install button's WM_COMMAND.
+InstallationEnding RunInstallation(HWND window);

@@ -1,0 +1,83 @@
+# Shared shell functions for running Windows test programs under 64-bit Wine.
+# Sourced by scripts/wine-run, scripts/test, scripts/demo and the end-to-end tests.
+
+WINE_LOADER=${WINE_LOADER:-/usr/lib/wine/wine64}
+WINE_SERVER=${WINE_SERVER:-/usr/lib/wine/wineserver}
+REPO_ROOT=${REPO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+WINE_ROOT=${WINE_ROOT:-$REPO_ROOT/build/wine}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+
+# The template prefix is made once with wineboot; every run gets a
+# hard-linked copy of it (instant, and it costs no disk space).
+wine_template() {
+    local template=$WINE_ROOT/template
+    mkdir -p "$WINE_ROOT"
+    (
+        flock 9
+        if [ ! -f "$template/.ready" ]; then
+            rm -rf "$template"
+            WINEPREFIX=$template "$WINE_LOADER" wineboot -i >/dev/null 2>&1
+            WINEPREFIX=$template "$WINE_SERVER" -w
+            touch "$template/.ready"
+        fi
+    ) 9>"$WINE_ROOT/template.lock"
+}
+
+# new_prefix DIR: a fresh prefix at DIR (drive C: and Z:, which maps /).
+new_prefix() {
+    local dir=$1
+    wine_template
+    rm -rf "$dir"
+    mkdir -p "$(dirname "$dir")"
+    cp -al "$WINE_ROOT/template" "$dir"
+    rm -f "$dir/.ready"
+}
+
+# remove_drive PREFIX LETTER: for tests that need an exact drive list.
+remove_drive() {
+    rm -f "$1/dosdevices/$2:"
+}
+
+# map_drive PREFIX LETTER LINUX_DIR TYPE [LABEL]: TYPE is hd, cdrom, network
+# or floppy. Call it before the first program starts in that prefix.
+map_drive() {
+    local prefix=$1 letter=$2 dir=$3 type=$4 label=${5-}
+    mkdir -p "$dir"
+    ln -sfn "$dir" "$prefix/dosdevices/$letter:"
+    if [ -n "$label" ]; then printf '%s' "$label" >"$dir/.windows-label"; fi
+    WINEPREFIX=$prefix "$WINE_LOADER" reg add 'HKLM\Software\Wine\Drives' \
+        /v "$letter:" /d "$type" /f >/dev/null 2>&1
+    WINEPREFIX=$prefix "$WINE_SERVER" -k 2>/dev/null || true
+    WINEPREFIX=$prefix "$WINE_SERVER" -w 2>/dev/null || true
+}
+
+end_prefix() {
+    WINEPREFIX=$1 "$WINE_SERVER" -k 2>/dev/null || true
+}
+
+# ensure_display: start an Xvfb of our own when no display is set.
+XVFB_PID=
+ensure_display() {
+    local size=${1:-1024x768x24}
+    if [ -n "${DISPLAY-}" ] && [ -z "${FORCE_XVFB-}" ]; then return 0; fi
+    local n
+    for n in $(seq 90 190); do
+        if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+            Xvfb ":$n" -screen 0 "$size" -nolisten tcp >/dev/null 2>&1 &
+            XVFB_PID=$!
+            export DISPLAY=":$n"
+            for _ in $(seq 50); do
+                [ -e "/tmp/.X11-unix/X$n" ] && return 0
+                sleep 0.1
+            done
+            kill "$XVFB_PID" 2>/dev/null
+        fi
+    done
+    echo "could not start Xvfb" >&2
+    return 1
+}
+
+stop_display() {
+    if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; XVFB_PID=; fi
+}

@@ -1,0 +1,24 @@
+#pragma once
+// Files and directories. Every operation takes the caller's ErrorNumber and
+// sets it only on failure; none shows anything or stops the caller.
+
+#include <stddef.h>
+
+#include "services/error_numbers.h"
+
+// Makes the drive named by the text's first character the current drive.
+void ChangeDrive(const char* text, ErrorNumber& error);
+
+// Sets the process's current directory.
+void ChangeDirectory(const char* path, ErrorNumber& error);
+
+// Creates one directory; the directories on the way must exist.
+void MakeDirectory(const char* path, ErrorNumber& error);
+
+// Deletes every ordinary file (not hidden, system or directory) that matches
+// the pattern; a pattern ending in `:` or `\` means every file there.
+void DeleteFiles(const char* pattern, ErrorNumber& error);
+
+// Makes the file hold exactly `length` bytes from `bytes`, written in one
+// call. Returns true only when every byte was written and the file closed.
+bool WriteWholeFile(const char* name, const void* bytes, size_t length, ErrorNumber& error);
