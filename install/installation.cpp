@@ -1,1 +1,7 @@
-// (being written)
+// (being written) The installation sequence.
+#include "app/installer.h"
+
+InstallationEnding RunInstallation(HWND)
+{
+    return EndedOtherwise;
+}
