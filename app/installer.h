@@ -56,5 +56,9 @@ enum InstallationEnding {
     EndedOtherwise,         // pass the message on to DefWindowProcA
 };
 
+// The exit code that the window posts with WM_QUIT when it is destroyed:
+// 0, or 1 after an installation that had to stop.
+extern int QuitCode;
+
 // The installation sequence, run inside the install button's WM_COMMAND.
 InstallationEnding RunInstallation(HWND window);

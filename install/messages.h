@@ -1,6 +1,46 @@
 #pragma once
 // The texts that the installation shows: message boxes, the release notes
-// panel and the title bar stages. Multi-line texts join fixed pieces with
-// CR LF, as the window system expects.
+// panel and the stage titles. Multi-line texts join fixed pieces with CR LF.
 //
 // Portable: no windows.h, unit-tested natively.
+
+#include <stddef.h>
+
+#include "services/error_numbers.h"
+
+extern const char NoSelectionCaption[];
+extern const char NoSelectionText[];
+extern const char RefusalCaption[];
+extern const char RefusalText[];
+extern const char ReleaseNotesText[];
+extern const char WarningCaption[];
+extern const char WarningText[];
+extern const char ClosingCaption[];
+extern const char ClosingText[];
+extern const char CompleteTitle[];
+extern const char FailedTitle[];
+
+// One program that the installation runs, in the target directory.
+struct Stage {
+    const char* title;    // set on the main window before the run; 0 keeps the last
+    const char* program;  // the bare file name, run and waited for
+    bool deleteAfter;     // whether the file is deleted after its run
+};
+const size_t StageCount = 6;
+extern const Stage Stages[StageCount];
+
+// The failures after which the installation stops and says why.
+enum Failure {
+    TargetNotMade,     // X:\varnok could not be created or entered
+    PayloadNotRead,    // the installer's own file could not be read
+    PayloadNotWritten, // varnok.exe could not be written completely
+    PackageNotStarted, // varnok.exe could not be started
+};
+
+extern const char FailureCaption[];
+
+// Writes the message for a failure on drive `letter` with error number
+// `number` into `text` (room for `size` characters, always terminated) and
+// returns its length.
+size_t FormatFailureText(char* text, size_t size, Failure failure, char letter,
+                         ErrorNumber number);

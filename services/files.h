@@ -19,6 +19,9 @@ void MakeDirectory(const char* path, ErrorNumber& error);
 // the pattern; a pattern ending in `:` or `\` means every file there.
 void DeleteFiles(const char* pattern, ErrorNumber& error);
 
+// Removes one empty directory.
+void DeleteDirectory(const char* path, ErrorNumber& error);
+
 // Makes the file hold exactly `length` bytes from `bytes`, written in one
 // call. Returns true only when every byte was written and the file closed.
 bool WriteWholeFile(const char* name, const void* bytes, size_t length, ErrorNumber& error);
