@@ -1,1 +1,73 @@
-// (being written)
+// Starting a program and waiting for it to end.
+
+#include <windows.h>
+
+#include "services/guarded_call.h"
+#include "services/launch.h"
+#include "services/working_copy.h"
+
+#if !defined(_WIN64)
+static_assert(sizeof(STARTUPINFOA) == 68, "STARTUPINFOA of 32-bit Windows");
+#endif
+
+static bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// Makes the working copy of the command line in `line` (room for
+// CommandLineLimit + 3 characters) and returns where it starts: the text cut
+// to CommandLineLimit characters, with ".\" put in front of the program name
+// when that name has no directory, drive or path separator of its own.
+// CreateProcessA then takes exactly the file in the current directory,
+// instead of searching the installer's own folder, the system folders and
+// PATH for it. A name in quotes gets the prefix inside the quotes.
+static char* MakeCommandLine(char* line, const char* commandLine)
+{
+    char* copy = line + 2;
+    size_t length = MakeWorkingCopy(copy, CommandLineLimit, commandLine);
+    size_t start = (copy[0] == '"') ? 1 : 0;
+    size_t end = start;
+    bool bare = true;
+    while (end < length && copy[end] != '"' && (start == 1 || !IsBlank(copy[end]))) {
+        char c = copy[end];
+        if (c == '\\' || c == '/' || c == ':') bare = false;
+        end++;
+    }
+    if (!bare || end == start) return copy;
+    // Move the leading quote, if any, in front of the prefix.
+    size_t at = 0;
+    if (start == 1) line[at++] = '"';
+    line[at++] = '.';
+    line[at++] = '\\';
+    return line;
+}
+
+void RunAndWait(const char* commandLine, int showMode, bool wait, ErrorNumber& error)
+{
+    char buffer[CommandLineLimit + 3];
+    char* line = MakeCommandLine(buffer, commandLine);
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = (WORD)showMode;
+    PROCESS_INFORMATION process = {};
+
+    DWORD code;
+    BOOL started = GuardedOsCall(code, [&] {
+        return CreateProcessA(NULL, line, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process);
+    });
+    if (!started) {
+        // Failed only when Windows also left a code; then there is no process.
+        if (code != 0) error = ErrorNumberForCode(code);
+        return;
+    }
+    // A successful start may leave a stray code behind: the return value
+    // decides. Nothing about the wait or the closing is reported.
+    if (wait) {
+        GuardedOsCall(code, [&] { return WaitForSingleObject(process.hProcess, INFINITE); });
+    }
+    GuardedOsCall(code, [&] { return CloseHandle(process.hThread); });
+    GuardedOsCall(code, [&] { return CloseHandle(process.hProcess); });
+}
