@@ -57,10 +57,11 @@ size_t AppendToItem(char (&item)[ItemBufferSize], size_t length, const char* tex
     return length;
 }
 
-size_t TextLength(const char* text)
+// The length of a root without its last character (the backslash).
+size_t RootLengthWithoutBackslash(const char* root)
 {
     size_t length = 0;
-    while (text[length] != 0) {
+    while (root[length] != 0 && root[length + 1] != 0) {
         ++length;
     }
     return length;
@@ -91,8 +92,7 @@ size_t BuildDriveItem(char (&item)[ItemBufferSize], const char* root,
 
     // "Drive " and the root without its backslash, upper-cased.
     size_t length = AppendToItem(item, 0, "Drive ", 6, true);
-    const size_t rootLength = TextLength(root);
-    length = AppendToItem(item, length, root, rootLength > 0 ? rootLength - 1 : 0, true);
+    length = AppendToItem(item, length, root, RootLengthWithoutBackslash(root), true);
     length = AppendToItem(item, length, " (", 2, false);
 
     // The label keeps its case; it is cut so that the closing parenthesis

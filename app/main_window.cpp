@@ -1,1 +1,95 @@
-// (being written)
+// WinMain: the single-instance rule, the window class, the centred main
+// window and the message loop.
+
+#include "app/main_window.h"
+
+#include "app/installer.h"
+
+const char WindowClassName[32] = "vnki_Class";
+
+HINSTANCE InstanceHandle;
+HWND MainWindowHandle;
+int ScreenWidth;
+int ScreenHeight;
+
+namespace {
+
+const char WindowTitle[] = "VARNOK Version 8 Compact Installation";
+const int WindowWidth = 443;
+const int WindowHeight = 350;
+const DWORD WindowStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+const UINT ClassStyle = CS_VREDRAW | CS_HREDRAW | CS_BYTEALIGNCLIENT | CS_BYTEALIGNWINDOW;
+const WORD IconResource = 1;
+
+}  // namespace
+
+bool HandOverToRunningCopy()
+{
+    const HWND running = FindWindowA(WindowClassName, nullptr);
+    if (running == nullptr) {
+        return false;
+    }
+    if (IsIconic(running)) {
+        ShowWindow(running, SW_RESTORE);
+    } else if (IsZoomed(running)) {
+        ShowWindow(running, SW_RESTORE);
+    }
+    SetForegroundWindow(running);
+    return true;
+}
+
+bool RegisterMainWindowClass()
+{
+    WNDCLASSEXA windowClass;
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = ClassStyle;
+    windowClass.lpfnWndProc = installer::WNDPROC;
+    windowClass.cbClsExtra = 0;
+    windowClass.cbWndExtra = 0;
+    windowClass.hInstance = InstanceHandle;
+    windowClass.hIcon = LoadIconA(InstanceHandle, MAKEINTRESOURCEA(IconResource));
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    windowClass.lpszMenuName = nullptr;
+    windowClass.lpszClassName = WindowClassName;
+    windowClass.hIconSm = LoadIconA(InstanceHandle, MAKEINTRESOURCEA(IconResource));
+    return RegisterClassExA(&windowClass) != 0;
+}
+
+HWND CreateMainWindow()
+{
+    ScreenWidth = GetSystemMetrics(SM_CXSCREEN);
+    ScreenHeight = GetSystemMetrics(SM_CYSCREEN);
+    // Half the screen minus half the window, each halved on its own.
+    const int y = ScreenHeight / 2 - WindowHeight / 2;
+    const int x = ScreenWidth / 2 - WindowWidth / 2;
+    MainWindowHandle = CreateWindowExA(0, WindowClassName, WindowTitle, WindowStyle, x, y,
+                                       WindowWidth, WindowHeight, nullptr, nullptr,
+                                       InstanceHandle, nullptr);
+    return MainWindowHandle;
+}
+
+int RunMessageLoop()
+{
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) != 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
+{
+    InstanceHandle = instance;
+    if (HandOverToRunningCopy()) {
+        return 0;
+    }
+    // Without a class or a window there is nothing to wait for.
+    if (!RegisterMainWindowClass() || CreateMainWindow() == nullptr) {
+        return 1;
+    }
+    ShowWindow(MainWindowHandle, showCommand);
+    UpdateWindow(MainWindowHandle);
+    return RunMessageLoop();
+}
