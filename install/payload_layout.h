@@ -28,3 +28,8 @@ struct PayloadSpan {
     uint32_t length;
 };
 PayloadSpan CutPayload(uint32_t fileSize, uint32_t payloadLength);
+
+// Where the payload lies in a whole-file image of `fileSize` bytes: the cut
+// by the image's own payloadLength, or nothing when the file is too short to
+// hold that field.
+PayloadSpan LocatePayload(const unsigned char* file, uint32_t fileSize);

@@ -1,0 +1,21 @@
+#pragma once
+// Just enough of the PE format to find where a linked image's file ends.
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <string>
+
+// The end of the raw data of the image's last section (the largest
+// PointerToRawData + SizeOfRawData of its sections), which is where a
+// linked image's file ends. False, with the reason in `problem`, when the
+// bytes are not a PE image whose headers and sections lie inside them.
+bool FindSectionsRawEnd(const unsigned char* bytes, size_t size, uint64_t& rawEnd,
+                        std::string& problem);
+
+// Whether the bytes begin like a Windows program: "MZ" and a PE header.
+bool LooksLikeWindowsProgram(const unsigned char* bytes, size_t size);
+
+// Whether the DOS header's reserved bytes 0x28 to 0x3B, which hold the
+// payload descriptor, are all zero.
+bool DescriptorWordsClear(const unsigned char* header);
