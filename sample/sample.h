@@ -1,0 +1,50 @@
+#pragma once
+// What every program of the sample package shares: the line it appends to
+// install.log and the exit code the fault tests can ask for.
+
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+// Appends "NAME<TAB>TITLE" and CR LF to install.log in the current
+// directory, TITLE being the installer window's title at this moment.
+// The installer is blocked waiting for us, so the title is read with
+// GetWindowTextW, which asks the window system rather than the window.
+static void LogInstallerTitle(const char* name)
+{
+    char title[512] = "(no installer window)";
+    HWND installer = FindWindowA("vnki_Class", NULL);
+    if (installer) {
+        WCHAR wide[256];
+        int length = GetWindowTextW(installer, wide, 256);
+        int bytes = WideCharToMultiByte(CP_ACP, 0, wide, length, title,
+                                        sizeof title - 1, NULL, NULL);
+        title[bytes > 0 ? bytes : 0] = 0;
+    }
+    HANDLE log = CreateFileA("install.log", FILE_APPEND_DATA,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (log == INVALID_HANDLE_VALUE) {
+        fprintf(stderr, "%s: cannot open install.log (error %lu)\n", name,
+                GetLastError());
+        return;
+    }
+    char line[600];
+    int length = snprintf(line, sizeof line, "%s\t%s\r\n", name, title);
+    DWORD written;
+    WriteFile(log, line, (DWORD)length, &written, NULL);
+    CloseHandle(log);
+}
+
+// The exit code VARNOK_SAMPLE_EXIT_CODE asks for (0 when it is unset), said
+// on stderr, so that tests can stand in a failing product program.
+static int SampleExitCode(const char* name)
+{
+    const char* wanted = getenv("VARNOK_SAMPLE_EXIT_CODE");
+    if (!wanted || !*wanted)
+        return 0;
+    int code = atoi(wanted);
+    fprintf(stderr, "%s: ending with exit code %d as VARNOK_SAMPLE_EXIT_CODE asks\n",
+            name, code);
+    return code;
+}
