@@ -1,0 +1,224 @@
+// Starting programs with RunAndWait under Wine, with svc_child as the
+// started program (it reports what it received and can sleep before it
+// leaves its "done" file).
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "services/launch.h"
+#include "services_support.h"
+
+namespace {
+
+using svc::Exists;
+using svc::ReadWhole;
+
+// A fresh folder holding a copy of the child under `name`, made the current
+// directory.
+std::string Stage(const char* folder, const char* name = "svcchild.exe")
+{
+    std::string dir = std::string("C:\\svc\\") + folder;
+    svc::MakePath(dir);
+    EXPECT_TRUE(CopyFileA(svc::ProgramPath("svc_child").c_str(), (dir + "\\" + name).c_str(), FALSE));
+    SetCurrentDirectoryA(dir.c_str());
+    return dir;
+}
+
+// The value of "key=" in the child's report.
+std::string Field(const std::string& report, const std::string& key)
+{
+    size_t at = report.find(key + "=");
+    if (at == std::string::npos) return "<none>";
+    at += key.size() + 1;
+    return report.substr(at, report.find('\n', at) - at);
+}
+
+bool WaitForFile(const std::string& path)
+{
+    for (int i = 0; i < 300; i++) {
+        if (Exists(path)) return true;
+        Sleep(100);
+    }
+    return false;
+}
+
+UINT CurrentErrorMode()
+{
+    UINT mode = SetErrorMode(0);
+    SetErrorMode(mode);
+    return mode;
+}
+
+// Watches the process's error mode while RunAndWait waits.
+struct Watch {
+    volatile LONG stop;
+    volatile LONG sawQuietMode;
+    volatile LONG sawOtherMode;
+};
+
+DWORD WINAPI WatchErrorMode(void* parameter)
+{
+    Watch* watch = static_cast<Watch*>(parameter);
+    Sleep(300);  // well inside the child's sleep
+    while (!watch->stop) {
+        if (CurrentErrorMode() == 0x8001)
+            watch->sawQuietMode = 1;
+        else
+            watch->sawOtherMode = 1;
+        Sleep(10);
+        if (GetFileAttributesA("done.txt") != INVALID_FILE_ATTRIBUTES) break;
+    }
+    return 0;
+}
+
+TEST(RunAndWait, WaitsForTheEndAndPassesShowAndErrorMode)
+{
+    std::string dir = Stage("wait");
+    SetErrorMode(SEM_NOGPFAULTERRORBOX);
+    Watch watch = {0, 0, 0};
+    HANDLE watcher = CreateThread(NULL, 0, WatchErrorMode, &watch, 0, NULL);
+    ErrorNumber error = 0;
+    DWORD start = GetTickCount();
+    RunAndWait("svcchild.exe report.txt 1500 done.txt", SW_SHOWMINNOACTIVE, true, error);
+    DWORD took = GetTickCount() - start;
+    watch.stop = 1;
+    WaitForSingleObject(watcher, INFINITE);
+    CloseHandle(watcher);
+
+    EXPECT_EQ(error, 0);
+    EXPECT_TRUE(Exists(dir + "\\done.txt")) << "returned before the program ended";
+    EXPECT_GE(took, 1400u);
+    std::string report = ReadWhole(dir + "\\report.txt");
+    EXPECT_EQ(Field(report, "flags"), "1") << "STARTF_USESHOWWINDOW only";
+    EXPECT_EQ(Field(report, "show"), "7");
+    EXPECT_EQ(Field(report, "path"), dir + "\\svcchild.exe");
+    EXPECT_EQ(CurrentErrorMode(), (UINT)SEM_NOGPFAULTERRORBOX) << "the installer's own mode is back";
+    EXPECT_TRUE(watch.sawQuietMode && !watch.sawOtherMode)
+        << "the mode during the whole wait must be 0x8001";
+
+    // The child gets what a process started under 0x8001 without
+    // CREATE_DEFAULT_ERROR_MODE gets on this system: 0x8001 on Windows
+    // (Wine does not pass the mode on and gives 0 to both).
+    SetErrorMode(0x8001);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    char line[] = "svcchild.exe reference.txt 0";
+    ASSERT_TRUE(CreateProcessA(NULL, line, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process));
+    SetErrorMode(0);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ(Field(report, "errormode"), Field(ReadWhole(dir + "\\reference.txt"), "errormode"));
+}
+
+TEST(RunAndWait, WithoutTheWaitReturnsAtOnce)
+{
+    std::string dir = Stage("nowait");
+    ErrorNumber error = 0;
+    DWORD start = GetTickCount();
+    RunAndWait("svcchild report.txt 3000 done.txt", SW_SHOWNORMAL, false, error);
+    DWORD took = GetTickCount() - start;
+    bool doneAtReturn = Exists(dir + "\\done.txt");
+
+    EXPECT_EQ(error, 0);
+    EXPECT_FALSE(doneAtReturn);
+    EXPECT_LT(took, 2000u);
+    ASSERT_TRUE(WaitForFile(dir + "\\done.txt")) << "the program did not run";
+    EXPECT_EQ(Field(ReadWhole(dir + "\\report.txt"), "show"), "1");
+}
+
+TEST(RunAndWait, RunsABatchFileAndTriesTheExeExtension)
+{
+    std::string dir = Stage("batch", "tute.exe");
+    ASSERT_TRUE(svc::PutFile(dir + "\\makelibs.bat", "@echo off\r\necho ran>batch.txt\r\n"));
+    ErrorNumber error = 0;
+    RunAndWait("makelibs.bat", SW_SHOWNORMAL, true, error);
+    EXPECT_EQ(error, 0);
+    EXPECT_TRUE(Exists(dir + "\\batch.txt"));
+
+    RunAndWait("tute report.txt 0", SW_SHOWNORMAL, true, error);
+    EXPECT_EQ(error, 0);
+    EXPECT_EQ(Field(ReadWhole(dir + "\\report.txt"), "path"), dir + "\\tute.exe");
+}
+
+TEST(RunAndWait, MissingProgramsFailWithoutAWait)
+{
+    std::string dir = Stage("missing");
+    ErrorNumber error = 0;
+    DWORD start = GetTickCount();
+    RunAndWait("svcnothere.exe report.txt", SW_SHOWNORMAL, true, error);
+    EXPECT_EQ(error, 53);
+    EXPECT_LT(GetTickCount() - start, 5000u);
+
+    // A missing directory in the name: 76 on Windows, 53 under Wine.
+    error = 0;
+    RunAndWait("nodir\\svcchild.exe report.txt", SW_SHOWNORMAL, true, error);
+    EXPECT_TRUE(error == 76 || error == 53) << (int)error;
+
+    // A bare name is not looked for in the system folders or on PATH.
+    error = 0;
+    RunAndWait("notepad", SW_SHOWNORMAL, false, error);
+    EXPECT_EQ(error, 53);
+    RunAndWait("cmd /c echo ran>cmd.txt", SW_SHOWNORMAL, true, error);
+    EXPECT_EQ(error, 53);
+    EXPECT_FALSE(Exists(dir + "\\cmd.txt"));
+}
+
+// A program of the same name next to the running executable, as a stray
+// download would lie next to the installer.
+struct Planted {
+    std::string path;
+    explicit Planted(const char* name)
+    {
+        char own[MAX_PATH] = "";
+        GetModuleFileNameA(NULL, own, MAX_PATH);
+        path = own;
+        path = path.substr(0, path.rfind('\\') + 1) + name;
+        CopyFileA(svc::ProgramPath("svc_child").c_str(), path.c_str(), FALSE);
+    }
+    ~Planted() { DeleteFileA(path.c_str()); }
+};
+
+TEST(RunAndWait, TakesOnlyTheProgramInTheCurrentDirectory)
+{
+    Planted planted("svcplanted.exe");
+    ASSERT_TRUE(Exists(planted.path));
+    std::string dir = Stage("planted", "svcplanted.exe");
+
+    ErrorNumber error = 0;
+    RunAndWait("svcplanted report.txt 0", SW_SHOWNORMAL, true, error);
+    EXPECT_EQ(error, 0);
+    EXPECT_EQ(Field(ReadWhole(dir + "\\report.txt"), "path"), dir + "\\svcplanted.exe");
+
+    // Gone from the current directory: not found, and the planted one
+    // does not run in its place.
+    ASSERT_TRUE(DeleteFileA((dir + "\\svcplanted.exe").c_str()));
+    RunAndWait("svcplanted.exe second.txt 0", SW_SHOWNORMAL, true, error);
+    EXPECT_EQ(error, 53);
+    Sleep(500);
+    EXPECT_FALSE(Exists(dir + "\\second.txt"));
+}
+
+TEST(RunAndWait, TheCommandLineIsCutTo256Characters)
+{
+    std::string dir = Stage("cut");
+    std::string line = "svcchild.exe cmd.txt 0 ";
+    line += std::string(256 - line.size() - 1, 'x') + "y" + std::string(44, 'z');
+    ASSERT_EQ(line.size(), 300u);
+    ErrorNumber error = 0;
+    RunAndWait(line.c_str(), SW_SHOWNORMAL, true, error);
+    EXPECT_EQ(error, 0);
+    EXPECT_EQ(Field(ReadWhole(dir + "\\cmd.txt"), "cmdline"), ".\\" + line.substr(0, 256));
+
+    // A quoted name is anchored inside its quotes; a name with a directory
+    // is taken as it is.
+    RunAndWait("\"svcchild\" quoted.txt 0", SW_SHOWNORMAL, true, error);
+    EXPECT_EQ(Field(ReadWhole(dir + "\\quoted.txt"), "cmdline"), "\".\\svcchild\" quoted.txt 0");
+    RunAndWait((dir + "\\svcchild.exe full.txt 0").c_str(), SW_SHOWNORMAL, true, error);
+    EXPECT_EQ(Field(ReadWhole(dir + "\\full.txt"), "cmdline"), dir + "\\svcchild.exe full.txt 0");
+    EXPECT_EQ(error, 0);
+}
+
+}  // namespace
