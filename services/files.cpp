@@ -156,14 +156,19 @@ bool WriteWholeFile(const char* name, const void* bytes, size_t length, ErrorNum
         }
     }
 
-    // Both closing calls are always made; the first that fails counts.
+    // Both closing calls are always made; the first that fails counts. A
+    // failed or short write keeps its own number: on a full disk the cut
+    // at the end of what was written can fail as well (disk full), and the
+    // short write is what the caller needs to hear about.
     DWORD endCode;
     GuardedOsCall(endCode, [&] { return SetEndOfFile(file); });
     GuardedOsCall(code, [&] { return CloseHandle(file); });
-    if (endCode != 0) {
-        failure = ErrorNumberForCode(endCode);
-    } else if (code != 0) {
-        failure = ErrorNumberForCode(code);
+    if (failure == ErrorNone) {
+        if (endCode != 0) {
+            failure = ErrorNumberForCode(endCode);
+        } else if (code != 0) {
+            failure = ErrorNumberForCode(code);
+        }
     }
 
     if (failure == ErrorNone) return true;
