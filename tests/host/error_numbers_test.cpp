@@ -37,16 +37,4 @@ TEST(ErrorNumbers, EveryCodeFromFortyUpGivesTheLastEntry)
     for (uint32_t code : codes) EXPECT_EQ(ErrorNumberForCode(code), 75) << "code " << code;
 }
 
-TEST(ErrorNumbers, TheNumbersCallersTestForKeepTheirValues)
-{
-    EXPECT_EQ(ErrorNone, 0);
-    EXPECT_EQ(ErrorNotFound, 53);
-    EXPECT_EQ(ErrorDeviceShortWrite, 57);
-    EXPECT_EQ(ErrorDiskFull, 61);
-    EXPECT_EQ(ErrorBadFileName, 64);
-    EXPECT_EQ(ErrorAccessDenied, 70);
-    EXPECT_EQ(ErrorOther, 75);
-    EXPECT_EQ(ErrorPathNotFound, 76);
-}
-
 }  // namespace

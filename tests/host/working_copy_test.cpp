@@ -46,13 +46,6 @@ TEST(WorkingCopy, ShortTextsAndTheExactLimitStayWhole)
     EXPECT_EQ(length, 255u);
 }
 
-TEST(WorkingCopy, TheLimitsOfEachKindOfText)
-{
-    EXPECT_EQ(PathLimit, 255u);
-    EXPECT_EQ(CommandLineLimit, 256u);
-    EXPECT_EQ(PatternLimit, 256u);
-}
-
 TEST(WorkingCopy, WildcardsAnywhereAreFound)
 {
     EXPECT_TRUE(HasWildcard("*"));
