@@ -1,0 +1,136 @@
+# Shared functions of the end-to-end scenarios. Source it from a scenario
+# script; the scenario gets the win64 build directory as its first argument.
+#
+#   e2e_begin NAME BUILD_DIR      work folder, prefix path, cleanup trap
+#   e2e_prefix LAYOUT...          make the prefix; LAYOUT items are
+#                                 LETTER:TYPE[:LABEL] (TYPE hd, cdrom,
+#                                 network, floppy); drive Z: is removed
+#   e2e_display WIDTHxHEIGHT      (re)start Xvfb at that size
+#   e2e_start_installer [ARGS]    start C:\varnok-setup.exe in the
+#                                 background; INSTALLER_PID is its pid
+#   e2e_wait_installer            wait for it; returns its exit code
+#   e2e_background PROGRAM [ARGS] start another program of C:\ likewise
+#   driver SUBCOMMAND [ARGS]      run the driver in the prefix
+#   check / check_eq / check_contains   assertions: PASS: name / FAIL: name
+#   quietly COMMAND               the command without its output (for check)
+#   e2e_end                       print the tally; exit non-zero on a failure
+
+set -u
+E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+REPO_ROOT=${REPO_ROOT:-$(cd "$E2E_DIR/../.." && pwd)}
+source "$REPO_ROOT/scripts/wine-lib.sh"
+
+PASSED=0
+FAILED=0
+INSTALLER_PID=
+E2E_PREFIX=
+E2E_WORK=
+
+e2e_cleanup() {
+    if [ -n "$E2E_PREFIX" ]; then end_prefix "$E2E_PREFIX"; fi
+    if [ -n "$INSTALLER_PID" ]; then kill "$INSTALLER_PID" 2>/dev/null; wait "$INSTALLER_PID" 2>/dev/null; fi
+    stop_display
+}
+
+# e2e_begin NAME BUILD_DIR
+e2e_begin() {
+    BUILD_DIR=$(cd "$2" && pwd)
+    E2E_WORK=$BUILD_DIR/e2e/$1
+    E2E_PREFIX=$E2E_WORK/prefix
+    rm -rf "$E2E_WORK"
+    mkdir -p "$E2E_WORK"
+    export WINEPREFIX=$E2E_PREFIX
+    trap e2e_cleanup EXIT
+    # Our own Xvfb every time, so that its size is ours to choose.
+    export FORCE_XVFB=1
+}
+
+# e2e_prefix LETTER:TYPE[:LABEL]...: a prefix with exactly these drives.
+# Drive C: keeps the prefix's own folder; the others get folders in the
+# work folder. The installer and the driver are copied to C:\.
+e2e_prefix() {
+    new_prefix "$E2E_PREFIX"
+    remove_drive "$E2E_PREFIX" z
+    local spec letter type label dir
+    for spec in "$@"; do
+        IFS=: read -r letter type label <<<"$spec"
+        if [ "$letter" = c ]; then dir=$E2E_PREFIX/drive_c; else dir=$E2E_WORK/drive_$letter; fi
+        map_drive "$E2E_PREFIX" "$letter" "$dir" "$type" "$label"
+    done
+    cp "$BUILD_DIR/varnok-setup.exe" "$BUILD_DIR/tests/e2e_driver.exe" "$E2E_PREFIX/drive_c/"
+}
+
+# e2e_display WIDTHxHEIGHT: a fresh Xvfb of that size. The prefix's server
+# is ended first, since Wine keeps to the display it started with.
+e2e_display() {
+    end_prefix "$E2E_PREFIX"
+    WINEPREFIX=$E2E_PREFIX "$WINE_SERVER" -w 2>/dev/null || true
+    stop_display
+    ensure_display "$1x24"
+}
+
+# Programs started in the background are ended after this many seconds, so
+# that a window that never closes fails the scenario instead of hanging it.
+E2E_TIMEOUT=${E2E_TIMEOUT:-120}
+
+# e2e_background PROGRAM [ARGS...]: starts a program of C:\ in the
+# background (under timeout); BACKGROUND_PID is its pid.
+e2e_background() {
+    (cd "$E2E_PREFIX/drive_c" && exec timeout "$E2E_TIMEOUT" "$WINE_LOADER" "C:\\$1" "${@:2}") &
+    BACKGROUND_PID=$!
+}
+
+# e2e_start_installer [ARGS...]: starts C:\varnok-setup.exe in the background.
+e2e_start_installer() {
+    e2e_background varnok-setup.exe "$@"
+    INSTALLER_PID=$BACKGROUND_PID
+}
+
+# e2e_wait_installer: waits for the background installer; returns its exit code.
+e2e_wait_installer() {
+    local rc=0
+    wait "$INSTALLER_PID" || rc=$?
+    INSTALLER_PID=
+    return "$rc"
+}
+
+# driver SUBCOMMAND [ARGS...]: the driver's output, without CRs.
+driver() {
+    local rc
+    (cd "$E2E_PREFIX/drive_c" && "$WINE_LOADER" 'C:\e2e_driver.exe' "$@") | tr -d '\r'
+    rc=${PIPESTATUS[0]}
+    if [ "$rc" -ne 0 ]; then echo "driver $* ended with $rc" >&2; fi
+    return "$rc"
+}
+
+# quietly COMMAND...: runs the command with its output discarded.
+quietly() { "$@" >/dev/null; }
+
+pass() { PASSED=$((PASSED + 1)); echo "PASS: $1"; }
+fail() { FAILED=$((FAILED + 1)); echo "FAIL: $1 ($2)"; }
+
+# check NAME COMMAND...: passes when the command succeeds.
+check() {
+    local name=$1; shift
+    if "$@"; then pass "$name"; else fail "$name" "command failed: $*"; fi
+}
+
+# check_eq NAME EXPECTED ACTUAL
+check_eq() {
+    if [ "$2" = "$3" ]; then pass "$1"; else fail "$1" "expected '$2', got '$3'"; fi
+}
+
+# check_contains NAME NEEDLE HAYSTACK: one whole line of HAYSTACK is NEEDLE.
+check_contains() {
+    if grep -qxF -- "$2" <<<"$3"; then pass "$1"; else fail "$1" "no line '$2' in: $(tr '\n' '|' <<<"$3")"; fi
+}
+
+# field NAME TEXT: the value of the line "NAME: value" of TEXT.
+field() {
+    sed -n "s/^$1: //p" <<<"$2" | head -n 1
+}
+
+e2e_end() {
+    echo "$PASSED passed, $FAILED failed"
+    [ "$FAILED" -eq 0 ]
+}

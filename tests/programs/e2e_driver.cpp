@@ -1,0 +1,396 @@
+// e2e_driver: looks at and drives a running installer from another process,
+// one subcommand per call, for the end-to-end scripts. Prints plain text
+// lines; exits 0 on success, 1 with a reason on stderr otherwise (2 on a
+// timeout).
+//
+//   wait-window TIMEOUT_MS      wait for the main window; print its handle
+//   wait-no-window TIMEOUT_MS   wait until no main window is left
+//   count-windows               number of top-level main windows
+//   window                      title, outer rect, client origin and size,
+//                               style, extended style, class style
+//   controls                    one line per child control
+//   items                       the drive list's items and its selection
+//   select N                    select item N of the drive list
+//   click                       post the install button's click
+//   command WPARAM              post WM_COMMAND with that wParam
+//   title                       the main window's title
+//   close                       post SC_CLOSE to the main window
+//   minimize / maximize         ShowWindow on the main window
+//   state                       iconic, zoomed, visible, foreground
+//   pixel X Y                   screen pixel as RRGGBB
+//   wait-messagebox TIMEOUT_MS  caption and text of the installer's message
+//                               box (CR and LF shown as \r and \n)
+//   answer-messagebox           press OK on it
+//   start-with-show N PROGRAM [ARGS]  start PROGRAM with STARTF_USESHOWWINDOW
+//                               and wShowWindow N, wait for it, and exit
+//                               with its exit code
+//
+// Texts are read with the wide functions and printed as UTF-8: under Wine
+// the ANSI forms do not always cross the process boundary whole.
+
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+
+namespace {
+
+const char MainClass[] = "vnki_Class";
+const char MessageBoxClass[] = "#32770";
+const int MessageBoxTextId = 0xFFFF;
+
+int Fail(const char* reason)
+{
+    fprintf(stderr, "e2e_driver: %s\n", reason);
+    return 1;
+}
+
+std::string Utf8(const wchar_t* text)
+{
+    char buffer[4096];
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof buffer, nullptr, nullptr);
+    return size > 0 ? std::string(buffer) : std::string();
+}
+
+std::string WindowText(HWND window)
+{
+    wchar_t text[2048] = {};
+    GetWindowTextW(window, text, 2048);
+    return Utf8(text);
+}
+
+// CR and LF shown as \r and \n, so that a multi-line text is one line.
+std::string Escaped(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+HWND MainWindow()
+{
+    return FindWindowA(MainClass, nullptr);
+}
+
+// Polls `find` every 50 ms until it returns a window or the time is up.
+template <typename Find>
+HWND WaitFor(Find find, DWORD timeout)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (HWND found = find()) {
+            return found;
+        }
+        if (GetTickCount() - start >= timeout) {
+            return nullptr;
+        }
+        Sleep(50);
+    }
+}
+
+// A top-level message box belonging to the process of the main window (or,
+// with the main window gone, owned by no window of this driver).
+HWND FindMessageBox()
+{
+    const HWND main = MainWindow();
+    DWORD installer = 0;
+    if (main != nullptr) {
+        GetWindowThreadProcessId(main, &installer);
+    }
+    for (HWND box = FindWindowExA(nullptr, nullptr, MessageBoxClass, nullptr); box != nullptr;
+         box = FindWindowExA(nullptr, box, MessageBoxClass, nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(box, &owner);
+        if (owner != GetCurrentProcessId() && (installer == 0 || owner == installer)) {
+            return box;
+        }
+    }
+    return nullptr;
+}
+
+DWORD Timeout(int argc, char** argv)
+{
+    return argc > 2 ? static_cast<DWORD>(strtoul(argv[2], nullptr, 0)) : 10000;
+}
+
+int WaitWindow(DWORD timeout)
+{
+    const HWND window = WaitFor(MainWindow, timeout);
+    if (window == nullptr) {
+        fprintf(stderr, "e2e_driver: no window of class %s\n", MainClass);
+        return 2;
+    }
+    printf("%p\n", static_cast<void*>(window));
+    return 0;
+}
+
+int WaitNoWindow(DWORD timeout)
+{
+    const DWORD start = GetTickCount();
+    while (MainWindow() != nullptr) {
+        if (GetTickCount() - start >= timeout) {
+            fprintf(stderr, "e2e_driver: the main window is still there\n");
+            return 2;
+        }
+        Sleep(50);
+    }
+    return 0;
+}
+
+int CountWindows()
+{
+    int count = 0;
+    for (HWND w = FindWindowExA(nullptr, nullptr, MainClass, nullptr); w != nullptr;
+         w = FindWindowExA(nullptr, w, MainClass, nullptr)) {
+        ++count;
+    }
+    printf("%d\n", count);
+    return 0;
+}
+
+int ShowWindowInfo(HWND window)
+{
+    RECT outer;
+    GetWindowRect(window, &outer);
+    RECT client;
+    GetClientRect(window, &client);
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    printf("title: %s\n", WindowText(window).c_str());
+    printf("rect: %ld %ld %ld %ld\n", outer.left, outer.top, outer.right, outer.bottom);
+    printf("client: %ld %ld %ld %ld\n", origin.x, origin.y, client.right, client.bottom);
+    printf("style: 0x%08lX\n", static_cast<unsigned long>(GetWindowLongPtrA(window, GWL_STYLE)));
+    printf("exstyle: 0x%08lX\n", static_cast<unsigned long>(GetWindowLongPtrA(window, GWL_EXSTYLE)));
+    printf("classstyle: 0x%08lX\n", static_cast<unsigned long>(GetClassLongA(window, GCL_STYLE)));
+    return 0;
+}
+
+// id, class, client rectangle (left top right bottom), style, extended
+// style, then the text, which may hold spaces, last.
+int ShowControls(HWND window)
+{
+    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        char className[64] = {};
+        GetClassNameA(child, className, sizeof className);
+        RECT r;
+        GetWindowRect(child, &r);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+        printf("id=%d class=%s rect=%ld,%ld,%ld,%ld style=0x%08lX exstyle=0x%08lX text=%s\n",
+               GetDlgCtrlID(child), className, r.left, r.top, r.right, r.bottom,
+               static_cast<unsigned long>(GetWindowLongPtrA(child, GWL_STYLE)),
+               static_cast<unsigned long>(GetWindowLongPtrA(child, GWL_EXSTYLE)),
+               Escaped(WindowText(child)).c_str());
+    }
+    return 0;
+}
+
+HWND DriveListOf(HWND window)
+{
+    return GetDlgItem(window, 503);
+}
+
+int ShowItems(HWND window)
+{
+    const HWND list = DriveListOf(window);
+    if (list == nullptr) {
+        return Fail("no drive list");
+    }
+    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        wchar_t text[1024] = {};
+        if (SendMessageW(list, LB_GETTEXTLEN, i, 0) >= 1024) {
+            return Fail("item too long");
+        }
+        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+        printf("item: %s\n", Utf8(text).c_str());
+    }
+    printf("selection: %ld\n", static_cast<long>(SendMessageW(list, LB_GETCURSEL, 0, 0)));
+    return 0;
+}
+
+int SelectItem(HWND window, int index)
+{
+    const HWND list = DriveListOf(window);
+    if (list == nullptr) {
+        return Fail("no drive list");
+    }
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(list, LB_SETCURSEL, index, 0, SMTO_ABORTIFHUNG, 5000, &result)) {
+        return Fail("the drive list does not answer");
+    }
+    return static_cast<LRESULT>(result) == LB_ERR && index != -1 ? Fail("no such item") : 0;
+}
+
+int ShowState(HWND window)
+{
+    printf("iconic=%d zoomed=%d visible=%d foreground=%d\n", IsIconic(window) ? 1 : 0,
+           IsZoomed(window) ? 1 : 0, IsWindowVisible(window) ? 1 : 0,
+           GetForegroundWindow() == window ? 1 : 0);
+    return 0;
+}
+
+int ShowPixel(int x, int y)
+{
+    const HDC screen = GetDC(nullptr);
+    const COLORREF colour = GetPixel(screen, x, y);
+    ReleaseDC(nullptr, screen);
+    if (colour == CLR_INVALID) {
+        return Fail("pixel outside the screen");
+    }
+    printf("%02X%02X%02X\n", GetRValue(colour), GetGValue(colour), GetBValue(colour));
+    return 0;
+}
+
+int WaitMessageBox(DWORD timeout)
+{
+    const HWND box = WaitFor(FindMessageBox, timeout);
+    if (box == nullptr) {
+        fprintf(stderr, "e2e_driver: no message box\n");
+        return 2;
+    }
+    printf("caption: %s\n", Escaped(WindowText(box)).c_str());
+    printf("text: %s\n", Escaped(WindowText(GetDlgItem(box, MessageBoxTextId))).c_str());
+    return 0;
+}
+
+int AnswerMessageBox()
+{
+    const HWND box = FindMessageBox();
+    if (box == nullptr) {
+        return Fail("no message box");
+    }
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    return 0;
+}
+
+// Quotes one argument for a command line when it holds blanks.
+std::string Quoted(const char* argument)
+{
+    if (strpbrk(argument, " \t") == nullptr && argument[0] != 0) {
+        return argument;
+    }
+    return std::string("\"") + argument + "\"";
+}
+
+int StartWithShow(int argc, char** argv)
+{
+    if (argc < 4) {
+        return Fail("usage: start-with-show N PROGRAM [ARGS...]");
+    }
+    std::string commandLine = Quoted(argv[3]);
+    for (int i = 4; i < argc; ++i) {
+        commandLine += " " + Quoted(argv[i]);
+    }
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(atoi(argv[2]));
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return Fail("the program could not be started");
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 1;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(exitCode);
+}
+
+// The subcommands that act on the running installer's main window.
+int OnMainWindow(const std::string& command, int argc, char** argv, HWND window)
+{
+    if (command == "window") {
+        return ShowWindowInfo(window);
+    }
+    if (command == "controls") {
+        return ShowControls(window);
+    }
+    if (command == "items") {
+        return ShowItems(window);
+    }
+    if (command == "select" && argc > 2) {
+        return SelectItem(window, atoi(argv[2]));
+    }
+    if (command == "click") {
+        PostMessageA(window, WM_COMMAND, 500, reinterpret_cast<LPARAM>(GetDlgItem(window, 500)));
+        return 0;
+    }
+    if (command == "command" && argc > 2) {
+        PostMessageA(window, WM_COMMAND, static_cast<WPARAM>(strtoull(argv[2], nullptr, 0)), 0);
+        return 0;
+    }
+    if (command == "title") {
+        printf("%s\n", WindowText(window).c_str());
+        return 0;
+    }
+    if (command == "close") {
+        PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return 0;
+    }
+    if (command == "minimize") {
+        ShowWindow(window, SW_MINIMIZE);
+        return 0;
+    }
+    if (command == "maximize") {
+        ShowWindow(window, SW_MAXIMIZE);
+        return 0;
+    }
+    if (command == "state") {
+        return ShowState(window);
+    }
+    return Fail(("unknown subcommand or missing argument: " + command).c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // Plain LF line ends for the shell scripts.
+    _setmode(_fileno(stdout), _O_BINARY);
+    if (argc < 2) {
+        return Fail("usage: e2e_driver SUBCOMMAND [ARGS...]");
+    }
+    const std::string command = argv[1];
+    if (command == "wait-window") {
+        return WaitWindow(Timeout(argc, argv));
+    }
+    if (command == "wait-no-window") {
+        return WaitNoWindow(Timeout(argc, argv));
+    }
+    if (command == "count-windows") {
+        return CountWindows();
+    }
+    if (command == "pixel" && argc > 3) {
+        return ShowPixel(atoi(argv[2]), atoi(argv[3]));
+    }
+    if (command == "wait-messagebox") {
+        return WaitMessageBox(Timeout(argc, argv));
+    }
+    if (command == "answer-messagebox") {
+        return AnswerMessageBox();
+    }
+    if (command == "start-with-show") {
+        return StartWithShow(argc, argv);
+    }
+    const HWND window = MainWindow();
+    if (window == nullptr) {
+        return Fail("no installer window");
+    }
+    return OnMainWindow(command, argc, argv, window);
+}
