@@ -8,9 +8,10 @@
 #include "install/payload_layout.h"
 #include "services/files.h"
 
-// The longest path GetModuleFileNameA can return, with its terminator. It is
-// module-level so that the extraction's stack frame stays small.
-static char ModulePath[32768];
+// Room for the longest path GetModuleFileNameA can return, with its
+// terminator. It comes from the heap: on the stack it would need a probed
+// frame, and as a static the compiler stores its zeros in the image.
+const DWORD ModulePathSize = 32768;
 
 static ByteString EmptyByteString() {
     ByteString empty = {nullptr, 0};
@@ -41,13 +42,15 @@ static unsigned char* ReadWholeOwnFile(const char* path, DWORD* size) {
 }
 
 ByteString ExtractPayload() {
-    DWORD pathLength = GetModuleFileNameA(nullptr, ModulePath, sizeof ModulePath);
+    char* path = (char*)HeapAlloc(GetProcessHeap(), 0, ModulePathSize);
+    if (!path) return EmptyByteString();
+    DWORD pathLength = GetModuleFileNameA(nullptr, path, ModulePathSize);
     // A path that fills the buffer may have been cut: never open a
     // different file than our own.
-    if (pathLength == 0 || pathLength >= sizeof ModulePath) return EmptyByteString();
-
     DWORD fileSize = 0;
-    unsigned char* image = ReadWholeOwnFile(ModulePath, &fileSize);
+    unsigned char* image = nullptr;
+    if (pathLength != 0 && pathLength < ModulePathSize) image = ReadWholeOwnFile(path, &fileSize);
+    HeapFree(GetProcessHeap(), 0, path);
     if (!image) return EmptyByteString();
 
     ByteString payload = EmptyByteString();
