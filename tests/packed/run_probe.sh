@@ -5,6 +5,8 @@
 #   deep_folder  run from a folder whose path is 200 characters long
 #   truncated    the installer's file is cut inside its header while the
 #                probe runs: empty payload, failure reported
+#   write_fails  "varnok.exe" is a folder: failure reported with the write's
+#                error number
 set -u
 source "$(dirname "$0")/../../scripts/wine-lib.sh"
 case_name=$1 installer=$2 payload=$3
@@ -82,6 +84,13 @@ truncated)
         [ "$report" = "WritePayloadFile: failed, error number 0" ] || fail "cut to $size: report: $report"
         [ ! -s "$c/target/varnok.exe" ] || fail "cut to $size: varnok.exe holds bytes"
     done
+    ;;
+write_fails)
+    mkdir -p "$c/target/varnok.exe"
+    run_from 'C:\setup'
+    [ "$rc" -eq 1 ] || fail "exit code $rc, expected 1"
+    [ "$report" = "WritePayloadFile: failed, error number 70" ] || fail "report: $report"
+    [ -d "$c/target/varnok.exe" ] || fail "the folder varnok.exe is gone"
     ;;
 *)
     fail "unknown case $case_name"
