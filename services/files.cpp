@@ -19,6 +19,12 @@ static bool IsSeparator(char c)
     return c == '\\' || c == '/' || c == ':';
 }
 
+// Records the error number of a failed guarded call.
+static void RecordFailure(DWORD code, ErrorNumber& error)
+{
+    if (code != 0) error = ErrorNumberForCode(code);
+}
+
 void ChangeDrive(const char* text, ErrorNumber& error)
 {
     char copy[PathLimit + 1];
@@ -26,33 +32,46 @@ void ChangeDrive(const char* text, ErrorNumber& error)
     char drive[3] = {copy[0], ':', '\0'};
     DWORD code;
     GuardedOsCall(code, [&] { return SetCurrentDirectoryA(drive); });
-    if (code != 0) error = ErrorNumberForCode(code);
+    RecordFailure(code, error);
+}
+
+// Makes the working copy of a directory path; a path with a wildcard is
+// refused with 76 before Windows sees it.
+static bool MakeDirectoryCopy(char (&copy)[PathLimit + 1], const char* path, ErrorNumber& error)
+{
+    MakeWorkingCopy(copy, PathLimit, path);
+    if (HasWildcard(copy)) {
+        error = ErrorPathNotFound;
+        return false;
+    }
+    return true;
 }
 
 void ChangeDirectory(const char* path, ErrorNumber& error)
 {
     char copy[PathLimit + 1];
-    MakeWorkingCopy(copy, PathLimit, path);
-    if (HasWildcard(copy)) {
-        error = ErrorPathNotFound;
-        return;
-    }
+    if (!MakeDirectoryCopy(copy, path, error)) return;
     DWORD code;
     GuardedOsCall(code, [&] { return SetCurrentDirectoryA(copy); });
-    if (code != 0) error = ErrorNumberForCode(code);
+    RecordFailure(code, error);
 }
 
 void MakeDirectory(const char* path, ErrorNumber& error)
 {
     char copy[PathLimit + 1];
-    MakeWorkingCopy(copy, PathLimit, path);
-    if (HasWildcard(copy)) {
-        error = ErrorPathNotFound;
-        return;
-    }
+    if (!MakeDirectoryCopy(copy, path, error)) return;
     DWORD code;
     GuardedOsCall(code, [&] { return CreateDirectoryA(copy, NULL); });
-    if (code != 0) error = ErrorNumberForCode(code);
+    RecordFailure(code, error);
+}
+
+void DeleteDirectory(const char* path, ErrorNumber& error)
+{
+    char copy[PathLimit + 1];
+    if (!MakeDirectoryCopy(copy, path, error)) return;
+    DWORD code;
+    GuardedOsCall(code, [&] { return RemoveDirectoryA(copy); });
+    RecordFailure(code, error);
 }
 
 void DeleteFiles(const char* pattern, ErrorNumber& error)
@@ -175,3 +194,4 @@ bool WriteWholeFile(const char* name, const void* bytes, size_t length, ErrorNum
     error = failure;
     return false;
 }
+
