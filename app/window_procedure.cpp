@@ -85,9 +85,10 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(window, WM_COMMAND, wParam, lParam);
 }
 
+// Ends the message loop: with 0, or with the code of a stopped installation.
 LRESULT OnDestroy()
 {
-    PostQuitMessage(0);
+    PostQuitMessage(QuitCode);
     return 0;
 }
 
