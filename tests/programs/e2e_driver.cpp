@@ -10,6 +10,7 @@
 //                               style, extended style, class style
 //   controls                    one line per child control
 //   items                       the drive list's items and its selection
+//   add-item TEXT               add an item of our own to the drive list
 //   select N                    select item N of the drive list
 //   click                       post the install button's click
 //   command WPARAM              post WM_COMMAND with that wParam
@@ -20,6 +21,7 @@
 //   pixel X Y                   screen pixel as RRGGBB
 //   wait-messagebox TIMEOUT_MS  caption and text of the installer's message
 //                               box (CR and LF shown as \r and \n)
+//   wait-no-messagebox TIMEOUT_MS  wait until no such message box is left
 //   answer-messagebox           press OK on it
 //   start-with-show N PROGRAM [ARGS]  start PROGRAM with STARTF_USESHOWWINDOW
 //                               and wShowWindow N, wait for it, and exit
@@ -222,6 +224,25 @@ int ShowItems(HWND window)
     return 0;
 }
 
+// Adds an item of our own to the drive list, as a user's system could
+// never show it: for the tests of items that carry no drive letter.
+int AddItem(HWND window, const char* text)
+{
+    const HWND list = DriveListOf(window);
+    if (list == nullptr) {
+        return Fail("no drive list");
+    }
+    WCHAR wide[512];
+    MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, 512);
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide),
+                             SMTO_ABORTIFHUNG, 5000, &result)) {
+        return Fail("the drive list does not answer");
+    }
+    printf("%ld\n", static_cast<long>(result));
+    return 0;
+}
+
 int SelectItem(HWND window, int index)
 {
     const HWND list = DriveListOf(window);
@@ -264,6 +285,18 @@ int WaitMessageBox(DWORD timeout)
     }
     printf("caption: %s\n", Escaped(WindowText(box)).c_str());
     printf("text: %s\n", Escaped(WindowText(GetDlgItem(box, MessageBoxTextId))).c_str());
+    return 0;
+}
+
+int WaitNoMessageBox(DWORD timeout)
+{
+    const DWORD start = GetTickCount();
+    while (FindMessageBox() != nullptr) {
+        if (GetTickCount() - start >= timeout) {
+            return Fail("the message box is still there");
+        }
+        Sleep(50);
+    }
     return 0;
 }
 
@@ -324,6 +357,9 @@ int OnMainWindow(const std::string& command, int argc, char** argv, HWND window)
     if (command == "items") {
         return ShowItems(window);
     }
+    if (command == "add-item" && argc > 2) {
+        return AddItem(window, argv[2]);
+    }
     if (command == "select" && argc > 2) {
         return SelectItem(window, atoi(argv[2]));
     }
@@ -381,6 +417,9 @@ int main(int argc, char** argv)
     }
     if (command == "wait-messagebox") {
         return WaitMessageBox(Timeout(argc, argv));
+    }
+    if (command == "wait-no-messagebox") {
+        return WaitNoMessageBox(Timeout(argc, argv));
     }
     if (command == "answer-messagebox") {
         return AnswerMessageBox();
