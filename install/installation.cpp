@@ -6,7 +6,8 @@
 // six stage programs one after another with the stage in the title bar.
 // When the target cannot be made or the payload cannot be written, it says
 // so, leaves nothing of its own behind and lets the user choose again; when
-// the package cannot even be started, it stops and ends the installer.
+// the package cannot even be started, it removes it too, says so and ends
+// the installer with exit code 1.
 
 #include "app/installer.h"
 #include "app/drive_item.h"
@@ -147,8 +148,10 @@ InstallationEnding RunInstallation(HWND window)
         RunAndWait(stage.program, SW_SHOWNORMAL, true, startError);
         if (startError != ErrorNone) {
             error = startError;
-            // Without the unpacked package no later stage can do anything.
+            // Without the unpacked package no later stage can do anything;
+            // the useless varnok.exe goes, so that a new attempt is not refused.
             if (i == 0) {
+                RemoveTarget();
                 SetWindowTextA(MainWindowHandle, FailedTitle);
                 ShowFailure(PackageNotStarted, letter, startError);
                 CloseInstaller(window, 1);

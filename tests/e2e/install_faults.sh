@@ -1,0 +1,98 @@
+#!/bin/bash
+# What the installer does where going on would do harm:
+#  - an item that carries no drive letter, or is too long to read back,
+#    counts as no selection;
+#  - a drive whose root cannot be written: a message naming D:\varnok and
+#    the error number at the creation, nothing written, back to choosing;
+#  - a drive too small for the package: a message naming E:\varnok and
+#    error 61, the partial varnok.exe and the directory removed, back to
+#    choosing, and a second attempt is not refused because of leftovers;
+#  - a package that is not a program: stage 1 cannot start it, the title
+#    says "Installation Failed", a message says why, nothing is left and the
+#    installer ends with exit code 1.
+# Needs root: it makes a folder immutable and mounts a small tmpfs.
+# Usage: install_faults.sh WIN64_BUILD_DIR
+source "$(dirname "$0")/lib.sh"
+e2e_begin install_faults "$1"
+source "$E2E_DIR/install-lib.sh"
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "install_faults: needs root (chattr, mount)" >&2
+    exit 1
+fi
+drive_d=$E2E_WORK/drive_d
+drive_e=$E2E_WORK/drive_e
+undo_setup() {
+    chattr -i "$drive_d" 2>/dev/null
+    umount "$drive_e" 2>/dev/null
+    e2e_cleanup
+}
+trap undo_setup EXIT
+
+e2e_prefix c:hd:SYSTEM d:hd:Locked e:hd:Small
+use_demo_installer
+chattr +i "$drive_d"
+mount -t tmpfs -o size=64k tmpfs "$drive_e"
+printf 'Small' >"$drive_e/.windows-label"
+
+e2e_display 1024x768
+e2e_start_installer
+check "window appears" quietly driver wait-window 20000
+controls=$(driver controls)
+
+# -- Items that carry no usable drive letter --------------------------------
+for item in "NO DRIVE HERE" ": A COLON FIRST" \
+            "DRIVE D: (A LABEL FAR TOO LONG TO FIT THE ITEM BUFFER AT ALL)"; do
+    index=$(driver add-item "$item")
+    driver select "$index"
+    driver click
+    expect_message "item '$item': no selection" " No Drive Selected" "$NO_SELECTION"
+done
+check_eq "such items install nothing" "" "$(drive_files "$E2E_PREFIX/drive_c" | grep -x varnok)"
+
+# -- D: cannot be written ------------------------------------------------------
+driver select 1
+driver click
+expect_message "locked root: message" "Sorry" \
+    'The directory D:\varnok could not be created (error 70),\r\ncheck that the drive can be written to, or\r\ninstall this package on another drive'
+check_eq "locked root: nothing written" "" "$(drive_files "$drive_d")"
+check_eq "locked root: back to choosing" "$controls" "$(driver controls)"
+
+# -- E: is too small for the package -------------------------------------------
+for attempt in first second; do
+    driver select 2
+    driver click
+    expect_message "full disk, $attempt attempt: message" "Sorry" \
+        'The package could not be written to E:\varnok (error 61),\r\ncheck that the drive has room enough, or\r\ninstall this package on another drive'
+    check_eq "full disk, $attempt attempt: nothing left on E:" "" "$(drive_files "$drive_e")"
+done
+check "full disk: the choosing controls are back" \
+    grep -q '^id=500 class=Button' <<<"$(driver controls)"
+driver close
+rc=0
+e2e_wait_installer || rc=$?
+check_eq "closing after the faults: exit code 0" 0 "$rc"
+
+# -- A package that is not a program ---------------------------------------------
+chattr -i "$drive_d"
+printf 'This is not a Windows program.\r\n' >"$E2E_WORK/not-a-program.txt"
+"$BUILD_DIR/../host/mkinstaller" pack "$BUILD_DIR/varnok-setup.exe" \
+    "$E2E_WORK/not-a-program.txt" "$E2E_PREFIX/drive_c/varnok-setup.exe" >/dev/null
+e2e_start_installer
+check "window appears again" quietly driver wait-window 20000
+driver select 1
+driver click
+expect_message "bad package: warning first" "Click OK to continue" "$WARNING"
+box=$(driver wait-messagebox 30000)
+check_eq "bad package: caption" "Sorry" "$(field caption "$box")"
+check_eq "bad package: text" \
+    'The package in D:\varnok could not be unpacked (error 75),\r\nthe installation has been stopped' \
+    "$(field text "$box")"
+check_eq "bad package: title" "Installation Failed" "$(driver title)"
+answer
+rc=0
+e2e_wait_installer || rc=$?
+check_eq "bad package: exit code 1" 1 "$rc"
+check_eq "bad package: nothing left on D:" "" "$(drive_files "$drive_d")"
+
+e2e_end

@@ -1,0 +1,58 @@
+#!/bin/bash
+# The other ways through the installation: the refusal when \varnok already
+# exists as a directory or as a plain file (nothing changes, another drive
+# then installs), a stage whose program is missing (passed over without a
+# message), and a program of a stage's name lying next to the installer,
+# which must never run in place of the one in the target directory.
+# Usage: install_paths.sh WIN64_BUILD_DIR
+source "$(dirname "$0")/lib.sh"
+e2e_begin install_paths "$1"
+source "$E2E_DIR/install-lib.sh"
+
+e2e_prefix c:hd:SYSTEM d:hd:Data e:hd:Spare
+use_demo_installer
+mkdir -p "$E2E_WORK/drive_d/varnok"
+echo "an earlier installation" >"$E2E_WORK/drive_d/varnok/keep.txt"
+echo "a plain file" >"$E2E_WORK/drive_e/varnok"
+snapshot() { (cd "$E2E_WORK" && find drive_d drive_e -printf '%p %s\n' | sort); }
+before=$(snapshot)
+
+# A planted tute.exe beside the installer: a naive search would find it,
+# since the package below leaves its own tute.exe out.
+cp "$BUILD_DIR/sample/stages/ex1.exe" "$E2E_PREFIX/drive_c/tute.exe"
+export VARNOK_SAMPLE_LEAVE_OUT=tute.exe
+
+e2e_display 1024x768
+e2e_start_installer
+check "window appears" quietly driver wait-window 20000
+controls=$(driver controls)
+
+driver select 1
+driver click
+expect_message "existing directory: refusal" "Sorry" "$REFUSAL"
+driver select 2
+driver click
+expect_message "plain file named varnok: refusal" "Sorry" "$REFUSAL"
+check_eq "refusals change nothing on disk" "$before" "$(snapshot)"
+check_eq "refusals leave the controls" "$controls" "$(driver controls)"
+
+# Drive C: then installs.
+driver select 0
+driver click
+expect_message "C: installs: warning" "Click OK to continue" "$WARNING"
+expect_message_up "missing tute.exe: the next box is the closing one" \
+    "Warning, Secret information" "$CLOSING" 120000
+answer
+rc=0
+e2e_wait_installer || rc=$?
+check_eq "exit code 0" 0 "$rc"
+
+target=$E2E_PREFIX/drive_c/varnok
+expected_log=$(grep -v '^tute.exe' <<<"$EXPECTED_LOG")
+check_eq "stage 2 passed over, the planted program never ran" "$expected_log" \
+    "$(stage_log "$target")"
+check_eq "no tutorials without tute.exe" no "$(exists "$target/tutorials")"
+check_eq "the planted program is untouched" yes "$(exists "$E2E_PREFIX/drive_c/tute.exe")"
+check_eq "stage 3 followed" yes "$(exists "$target/examples/intro")"
+
+e2e_end
