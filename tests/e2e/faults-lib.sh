@@ -53,3 +53,27 @@ finish() {
     e2e_wait_installer || rc=$?
     check_eq "$1: exit code $2" "$2" "$rc"
 }
+
+# expect_box NAME CAPTION TEXT [TIMEOUT_S]: waits until the installer's
+# message box shows exactly this caption and text, and checks them (the box
+# is left up). A box found while it is still being made, or the box before
+# it, is waited out rather than taken.
+expect_box() {
+    local deadline=$((SECONDS + ${4:-30})) box
+    while :; do
+        box=$(driver wait-messagebox 1000 2>/dev/null)
+        if { [ "$(field caption "$box")" = "$2" ] && [ "$(field text "$box")" = "$3" ]; } ||
+            [ "$SECONDS" -ge "$deadline" ]; then
+            break
+        fi
+        sleep 0.1
+    done
+    check_eq "$1: caption" "$2" "$(field caption "$box")"
+    check_eq "$1: text" "$3" "$(field text "$box")"
+}
+
+# press_ok: presses OK on the box that is up, when another box follows at
+# once (answer would wait for a moment without any).
+press_ok() {
+    driver answer-messagebox
+}
