@@ -77,3 +77,26 @@ expect_box() {
 press_ok() {
     driver answer-messagebox
 }
+
+# many_drives_prefix LETTER:TYPE[:LABEL]...: as e2e_prefix, with the drive
+# types written in one registry import, which keeps a prefix with all 26
+# letters quick to make.
+many_drives_prefix() {
+    new_prefix "$E2E_PREFIX"
+    remove_drive "$E2E_PREFIX" z
+    local reg=$E2E_PREFIX/drive_c/drives.reg spec letter type label dir
+    printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]\r\n' >"$reg"
+    for spec in "$@"; do
+        IFS=: read -r letter type label <<<"$spec"
+        if [ "$letter" = c ]; then dir=$E2E_PREFIX/drive_c; else dir=$E2E_WORK/drive_$letter; fi
+        mkdir -p "$dir"
+        ln -sfn "$dir" "$E2E_PREFIX/dosdevices/$letter:"
+        if [ -n "$label" ]; then printf '%s' "$label" >"$dir/.windows-label"; fi
+        printf '"%s:"="%s"\r\n' "$letter" "$type" >>"$reg"
+    done
+    "$WINE_LOADER" regedit /S 'C:\drives.reg' >/dev/null 2>&1
+    rm -f "$reg"
+    "$WINE_SERVER" -k 2>/dev/null || true
+    "$WINE_SERVER" -w 2>/dev/null || true
+    cp "$BUILD_DIR/varnok-setup.exe" "$BUILD_DIR/tests/e2e_driver.exe" "$E2E_PREFIX/drive_c/"
+}
