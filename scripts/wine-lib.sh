@@ -9,17 +9,20 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
 # The template prefix is made once with wineboot; every run gets a
-# hard-linked copy of it (instant, and it costs no disk space).
+# hard-linked copy of it (instant, and it costs almost no disk space).
+TEMPLATE_KIND="wine64 prefix, registry copied per run"
 wine_template() {
     local template=$WINE_ROOT/template
     mkdir -p "$WINE_ROOT"
     (
         flock 9
-        if [ ! -f "$template/.ready" ]; then
+        # The mark names the template's kind; an older or unfinished one is
+        # made again.
+        if [ "$(cat "$template/.ready" 2>/dev/null)" != "$TEMPLATE_KIND" ]; then
             rm -rf "$template"
             WINEPREFIX=$template "$WINE_LOADER" wineboot -i >/dev/null 2>&1
             WINEPREFIX=$template "$WINE_SERVER" -w
-            touch "$template/.ready"
+            echo "$TEMPLATE_KIND" >"$template/.ready"
         fi
     ) 9>"$WINE_ROOT/template.lock"
 }
@@ -32,6 +35,13 @@ new_prefix() {
     mkdir -p "$(dirname "$dir")"
     cp -al "$WINE_ROOT/template" "$dir"
     rm -f "$dir/.ready"
+    # Wine rewrites the registry files and the .ini files in place: each
+    # prefix gets copies of its own, so that nothing leaks into the template.
+    local file
+    for file in "$dir"/*.reg "$dir"/drive_c/windows/*.ini; do
+        [ -f "$file" ] && cp --remove-destination "$WINE_ROOT/template/${file#"$dir"/}" "$file"
+    done
+    return 0
 }
 
 # remove_drive PREFIX LETTER: for tests that need an exact drive list.
