@@ -138,6 +138,9 @@ InstallationEnding RunInstallation(HWND window)
 
     ShowReleaseNotes(window);
     ShowMessage(WarningText, WarningCaption);
+    // Paint what the message box covered now: no message is handled while
+    // the stages run, so the window would keep the box's ghost until the end.
+    UpdateWindow(window);
 
     for (size_t i = 0; i < StageCount; ++i) {
         const Stage& stage = Stages[i];
