@@ -23,6 +23,10 @@ const WORD IconResource = 1;
 
 }  // namespace
 
+// The running copy's window belongs to another process, whose thread may be
+// waiting for a stage program and answering nothing: ShowWindow would then
+// wait with it (forever, when that program is this very copy), so the
+// restore is posted with ShowWindowAsync instead.
 bool HandOverToRunningCopy()
 {
     const HWND running = FindWindowA(WindowClassName, nullptr);
@@ -30,9 +34,9 @@ bool HandOverToRunningCopy()
         return false;
     }
     if (IsIconic(running)) {
-        ShowWindow(running, SW_RESTORE);
+        ShowWindowAsync(running, SW_RESTORE);
     } else if (IsZoomed(running)) {
-        ShowWindow(running, SW_RESTORE);
+        ShowWindowAsync(running, SW_RESTORE);
     }
     SetForegroundWindow(running);
     return true;

@@ -43,7 +43,6 @@ expect_message_up() {
 # answer: presses OK on the message box and waits until it is gone.
 answer() {
     driver answer-messagebox
-    quietly driver wait-no-messagebox 10000
 }
 
 # expect_message NAME CAPTION TEXT: as above, then answered with OK.

@@ -22,7 +22,7 @@
 //   wait-messagebox TIMEOUT_MS  caption and text of the installer's message
 //                               box (CR and LF shown as \r and \n)
 //   wait-no-messagebox TIMEOUT_MS  wait until no such message box is left
-//   answer-messagebox           press OK on it
+//   answer-messagebox           press OK on it and wait until it has closed
 //   start-with-show N PROGRAM [ARGS]  start PROGRAM with STARTF_USESHOWWINDOW
 //                               and wShowWindow N, wait for it, and exit
 //                               with its exit code
@@ -103,8 +103,9 @@ HWND WaitFor(Find find, DWORD timeout)
     }
 }
 
-// A top-level message box belonging to the process of the main window (or,
-// with the main window gone, owned by no window of this driver).
+// A shown top-level message box belonging to the process of the main window
+// (or, with the main window gone, owned by no window of this driver). A box
+// is shown only once its caption and text are in place.
 HWND FindMessageBox()
 {
     const HWND main = MainWindow();
@@ -116,7 +117,8 @@ HWND FindMessageBox()
          box = FindWindowExA(nullptr, box, MessageBoxClass, nullptr)) {
         DWORD owner = 0;
         GetWindowThreadProcessId(box, &owner);
-        if (owner != GetCurrentProcessId() && (installer == 0 || owner == installer)) {
+        if (owner != GetCurrentProcessId() && (installer == 0 || owner == installer) &&
+            IsWindowVisible(box)) {
             return box;
         }
     }
@@ -307,6 +309,15 @@ int AnswerMessageBox()
         return Fail("no message box");
     }
     PostMessageA(box, WM_COMMAND, IDOK, 0);
+    // Wait for this box to go, not for every box: the installer may put up
+    // the next one at once.
+    const DWORD start = GetTickCount();
+    while (IsWindow(box)) {
+        if (GetTickCount() - start >= 10000) {
+            return Fail("the message box did not close");
+        }
+        Sleep(20);
+    }
     return 0;
 }
 
