@@ -35,9 +35,9 @@ namespace installer {
 // The window procedure of the main window. It lives in a namespace only so
 // that its name does not clash with the WNDPROC type of windows.h; the image
 // exports it under the plain name WNDPROC.
-extern "C" __declspec(dllexport) LRESULT CALLBACK WNDPROC(HWND window, UINT message,
-                                                         WPARAM wParam, LPARAM lParam);
-}
+extern "C" __declspec(dllexport) LRESULT CALLBACK
+    WNDPROC(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+}  // namespace installer
 
 HWND CreateButtonControl(HWND parent, const char* text, int x, int y, int width, int height,
                          int alignment, int id);

@@ -67,9 +67,9 @@ HWND CreateMainWindow()
     // Half the screen minus half the window, each halved on its own.
     const int y = ScreenHeight / 2 - WindowHeight / 2;
     const int x = ScreenWidth / 2 - WindowWidth / 2;
-    MainWindowHandle = CreateWindowExA(0, WindowClassName, WindowTitle, WindowStyle, x, y,
-                                       WindowWidth, WindowHeight, nullptr, nullptr,
-                                       InstanceHandle, nullptr);
+    MainWindowHandle =
+        CreateWindowExA(0, WindowClassName, WindowTitle, WindowStyle, x, y, WindowWidth,
+                        WindowHeight, nullptr, nullptr, InstanceHandle, nullptr);
     return MainWindowHandle;
 }
 

@@ -10,8 +10,8 @@ HWND DriveListHandle;
 
 namespace {
 
-const DWORD ListBoxStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_BORDER |
-                           LBS_NOINTEGRALHEIGHT | LBS_DISABLENOSCROLL;  // 0x50A01100
+const DWORD ListBoxStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_BORDER | LBS_NOINTEGRALHEIGHT |
+                           LBS_DISABLENOSCROLL;  // 0x50A01100
 const WORD BannerBitmapResource = 2;
 
 // The style bits of an alignment selector; any other value is taken as
@@ -30,8 +30,8 @@ DWORD AlignmentStyle(int alignment, DWORD left, DWORD centre, DWORD right)
     }
 }
 
-HWND CreateControl(DWORD extendedStyle, const char* className, const char* text, DWORD style,
-                   int x, int y, int width, int height, HWND parent, int id)
+HWND CreateControl(DWORD extendedStyle, const char* className, const char* text, DWORD style, int x,
+                   int y, int width, int height, HWND parent, int id)
 {
     if (text != nullptr && text[0] == 0) {
         text = nullptr;
@@ -57,8 +57,8 @@ LRESULT OnCreate(HWND window, WPARAM wParam, LPARAM lParam)
                                               AlignCentre, InstallButton);
     SetFont(InstallButtonHandle, variableFont);
 
-    HintLabelHandle = CreateLabelControl(window, "Select Drive THEN Click Install Button", 8,
-                                         225, 421, 15, AlignCentre, HintLabel);
+    HintLabelHandle = CreateLabelControl(window, "Select Drive THEN Click Install Button", 8, 225,
+                                         421, 15, AlignCentre, HintLabel);
     SetFont(HintLabelHandle, variableFont);
 
     // A bitmap static takes the size of its bitmap: 415 by 101.
@@ -97,22 +97,24 @@ LRESULT OnDestroy()
 HWND CreateButtonControl(HWND parent, const char* text, int x, int y, int width, int height,
                          int alignment, int id)
 {
-    const DWORD style = WS_CHILD | WS_VISIBLE | AlignmentStyle(alignment, BS_LEFT, BS_CENTER, BS_RIGHT);
+    const DWORD style =
+        WS_CHILD | WS_VISIBLE | AlignmentStyle(alignment, BS_LEFT, BS_CENTER, BS_RIGHT);
     return CreateControl(0, "BUTTON", text, style, x, y, width, height, parent, id);
 }
 
 HWND CreateLabelControl(HWND parent, const char* text, int x, int y, int width, int height,
                         int alignment, int id)
 {
-    const DWORD style = WS_CHILD | WS_VISIBLE | AlignmentStyle(alignment, SS_LEFT, SS_CENTER, SS_RIGHT);
+    const DWORD style =
+        WS_CHILD | WS_VISIBLE | AlignmentStyle(alignment, SS_LEFT, SS_CENTER, SS_RIGHT);
     return CreateControl(WS_EX_STATICEDGE, "STATIC", text, style, x, y, width, height, parent, id);
 }
 
 HWND CreateImageControl(HWND parent, const char* text, int x, int y, int width, int height,
                         int alignment, int id)
 {
-    const DWORD style = WS_CHILD | WS_VISIBLE | SS_BITMAP |
-                        AlignmentStyle(alignment, SS_LEFT, SS_CENTER, SS_RIGHT);
+    const DWORD style =
+        WS_CHILD | WS_VISIBLE | SS_BITMAP | AlignmentStyle(alignment, SS_LEFT, SS_CENTER, SS_RIGHT);
     return CreateControl(0, "STATIC", text, style, x, y, width, height, parent, id);
 }
 

@@ -120,7 +120,8 @@ int main(int argc, char** argv)
     for (int p = 0; p < programs; ++p) {
         LONGLONG* mine = times + p * runs;
         qsort(mine, runs, sizeof *mine, Ascending);
-        const LONGLONG median = runs % 2 ? mine[runs / 2] : (mine[runs / 2 - 1] + mine[runs / 2]) / 2;
+        const LONGLONG median =
+            runs % 2 ? mine[runs / 2] : (mine[runs / 2 - 1] + mine[runs / 2]) / 2;
         printf("%s %lld %lld %lld\n", argv[3 + 2 * p], median, mine[0], mine[runs - 1]);
     }
     return 0;

@@ -84,8 +84,8 @@ void ShowReleaseNotes(HWND window)
     DriveListHandle = 0;
 
     HGDIOBJ font = GetStockObject(ANSI_VAR_FONT);
-    HintLabelHandle = CreateLabelControl(window, ReleaseNotesText, 9, 120, 421, 190,
-                                         AlignLeft, WhatsNewPanel);
+    HintLabelHandle =
+        CreateLabelControl(window, ReleaseNotesText, 9, 120, 421, 190, AlignLeft, WhatsNewPanel);
     SendMessageA(HintLabelHandle, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 
     RECT client;

@@ -2,6 +2,9 @@
 
 #define CRLF "\r\n"
 
+// One piece of text a source line, as the texts are read.
+// clang-format off
+
 const char NoSelectionCaption[] = " No Drive Selected";
 const char NoSelectionText[] = "Please select the drive to install VARNOK on";
 
@@ -55,6 +58,8 @@ const Stage Stages[StageCount] = {
     {nullptr, "makelibs.bat", false},
 };
 
+// clang-format on
+
 const char FailureCaption[] = "Sorry";
 
 namespace {
@@ -105,8 +110,7 @@ void AppendError(TextBuilder& builder, ErrorNumber number)
 
 }  // namespace
 
-size_t FormatFailureText(char* text, size_t size, Failure failure, char letter,
-                         ErrorNumber number)
+size_t FormatFailureText(char* text, size_t size, Failure failure, char letter, ErrorNumber number)
 {
     TextBuilder builder = {text, size, 0};
     if (size == 0)
@@ -119,7 +123,7 @@ size_t FormatFailureText(char* text, size_t size, Failure failure, char letter,
         Append(builder, " could not be created");
         AppendError(builder, number);
         Append(builder, CRLF "check that the drive can be written to, or" CRLF
-                        "install this package on another drive");
+                             "install this package on another drive");
         break;
     case PayloadNotRead:
         Append(builder, "The package could not be read from this installer" CRLF
@@ -132,7 +136,7 @@ size_t FormatFailureText(char* text, size_t size, Failure failure, char letter,
         AppendTarget(builder, letter);
         AppendError(builder, number);
         Append(builder, CRLF "check that the drive has room enough, or" CRLF
-                        "install this package on another drive");
+                             "install this package on another drive");
         break;
     case PackageNotStarted:
         Append(builder, "The package in ");

@@ -31,10 +31,10 @@ extern const Stage Stages[StageCount];
 
 // The failures after which the installation stops and says why.
 enum Failure {
-    TargetNotMade,     // X:\varnok could not be created or entered
-    PayloadNotRead,    // the installer's own file could not be read
-    PayloadNotWritten, // varnok.exe could not be written completely
-    PackageNotStarted, // varnok.exe could not be started
+    TargetNotMade,      // X:\varnok could not be created or entered
+    PayloadNotRead,     // the installer's own file could not be read
+    PayloadNotWritten,  // varnok.exe could not be written completely
+    PackageNotStarted,  // varnok.exe could not be started
 };
 
 extern const char FailureCaption[];
@@ -42,5 +42,4 @@ extern const char FailureCaption[];
 // Writes the message for a failure on drive `letter` with error number
 // `number` into `text` (room for `size` characters, always terminated) and
 // returns its length.
-size_t FormatFailureText(char* text, size_t size, Failure failure, char letter,
-                         ErrorNumber number);
+size_t FormatFailureText(char* text, size_t size, Failure failure, char letter, ErrorNumber number);

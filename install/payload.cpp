@@ -13,17 +13,20 @@
 // frame, and as a static the compiler stores its zeros in the image.
 const DWORD ModulePathSize = 32768;
 
-static ByteString EmptyByteString() {
+static ByteString EmptyByteString()
+{
     ByteString empty = {nullptr, 0};
     return empty;
 }
 
 // Reads the whole file at `path` into a heap block of `*size` bytes; null
 // when it cannot be opened, is 4 GiB or larger, or does not come in whole.
-static unsigned char* ReadWholeOwnFile(const char* path, DWORD* size) {
+static unsigned char* ReadWholeOwnFile(const char* path, DWORD* size)
+{
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    if (file == INVALID_HANDLE_VALUE)
+        return nullptr;
     unsigned char* image = nullptr;
     DWORD high = 0;
     DWORD low = GetFileSize(file, &high);
@@ -41,17 +44,21 @@ static unsigned char* ReadWholeOwnFile(const char* path, DWORD* size) {
     return image;
 }
 
-ByteString ExtractPayload() {
+ByteString ExtractPayload()
+{
     char* path = (char*)HeapAlloc(GetProcessHeap(), 0, ModulePathSize);
-    if (!path) return EmptyByteString();
+    if (!path)
+        return EmptyByteString();
     DWORD pathLength = GetModuleFileNameA(nullptr, path, ModulePathSize);
     // A path that fills the buffer may have been cut: never open a
     // different file than our own.
     DWORD fileSize = 0;
     unsigned char* image = nullptr;
-    if (pathLength != 0 && pathLength < ModulePathSize) image = ReadWholeOwnFile(path, &fileSize);
+    if (pathLength != 0 && pathLength < ModulePathSize)
+        image = ReadWholeOwnFile(path, &fileSize);
     HeapFree(GetProcessHeap(), 0, path);
-    if (!image) return EmptyByteString();
+    if (!image)
+        return EmptyByteString();
 
     ByteString payload = EmptyByteString();
     PayloadSpan span = LocatePayload(image, fileSize);
@@ -66,15 +73,18 @@ ByteString ExtractPayload() {
     return payload;
 }
 
-void ReleaseByteString(ByteString& string) {
-    if (string.bytes) HeapFree(GetProcessHeap(), 0, string.bytes);
+void ReleaseByteString(ByteString& string)
+{
+    if (string.bytes)
+        HeapFree(GetProcessHeap(), 0, string.bytes);
     string.bytes = nullptr;
     string.length = 0;
 }
 
 // An empty payload is still written, as an empty "varnok.exe", so that no
 // earlier file of that name survives; it counts as a failure all the same.
-bool WritePayloadFile(ErrorNumber& error) {
+bool WritePayloadFile(ErrorNumber& error)
+{
     ByteString payload = ExtractPayload();
     bool written = WriteWholeFile("varnok.exe", payload.bytes, payload.length, error);
     bool complete = written && payload.length != 0;

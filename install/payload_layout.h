@@ -9,7 +9,7 @@
 
 const uint32_t PayloadOffsetField = 0x30;  // unsigned 32-bit little-endian
 const uint32_t PayloadLengthField = 0x34;
-const uint32_t PayloadHeaderSize = 0x40;   // the DOS header holds both fields
+const uint32_t PayloadHeaderSize = 0x40;  // the DOS header holds both fields
 
 struct PayloadDescriptor {
     uint32_t payloadOffset;  // where the payload starts (the reader ignores it)

@@ -32,11 +32,10 @@ static bool Unpack(const PackedFile& file)
         return false;
     }
     DWORD size = SizeofResource(NULL, found);
-    HANDLE out = CreateFileA(file.name, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
-                             file.attributes, NULL);
+    HANDLE out =
+        CreateFileA(file.name, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, file.attributes, NULL);
     if (out == INVALID_HANDLE_VALUE) {
-        fprintf(stderr, "varnok.exe: cannot create %s (error %lu)\n", file.name,
-                GetLastError());
+        fprintf(stderr, "varnok.exe: cannot create %s (error %lu)\n", file.name, GetLastError());
         return false;
     }
     DWORD written = 0;

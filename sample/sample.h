@@ -17,16 +17,14 @@ static void LogInstallerTitle(const char* name)
     if (installer) {
         WCHAR wide[256];
         int length = GetWindowTextW(installer, wide, 256);
-        int bytes = WideCharToMultiByte(CP_ACP, 0, wide, length, title,
-                                        sizeof title - 1, NULL, NULL);
+        int bytes =
+            WideCharToMultiByte(CP_ACP, 0, wide, length, title, sizeof title - 1, NULL, NULL);
         title[bytes > 0 ? bytes : 0] = 0;
     }
-    HANDLE log = CreateFileA("install.log", FILE_APPEND_DATA,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE log = CreateFileA("install.log", FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (log == INVALID_HANDLE_VALUE) {
-        fprintf(stderr, "%s: cannot open install.log (error %lu)\n", name,
-                GetLastError());
+        fprintf(stderr, "%s: cannot open install.log (error %lu)\n", name, GetLastError());
         return;
     }
     char line[600];
@@ -44,7 +42,6 @@ static int SampleExitCode(const char* name)
     if (!wanted || !*wanted)
         return 0;
     int code = atoi(wanted);
-    fprintf(stderr, "%s: ending with exit code %d as VARNOK_SAMPLE_EXIT_CODE asks\n",
-            name, code);
+    fprintf(stderr, "%s: ending with exit code %d as VARNOK_SAMPLE_EXIT_CODE asks\n", name, code);
     return code;
 }

@@ -16,19 +16,23 @@ struct Stage {
 };
 
 static const Stage Stages[] = {
-    {"tute.exe", {"tutorials", NULL},
+    {"tute.exe",
+     {"tutorials", NULL},
      {{"lesson1.txt", "Lesson 1: building your first program with VARNOK.\r\n"},
       {"lesson2.txt", "Lesson 2: the project window and the BUILD ALL option.\r\n"},
       {"lesson3.txt", "Lesson 3: running and debugging what you built.\r\n"}}},
-    {"ex1.exe", {"examples", "examples\\intro"},
+    {"ex1.exe",
+     {"examples", "examples\\intro"},
      {{"hello.txt", "Introductory example: print a greeting.\r\n"},
       {"count.txt", "Introductory example: count from 1 to 10.\r\n"},
       {"readme.txt", "Sample stand-in for the introductory example code.\r\n"}}},
-    {"ex2.exe", {"examples", "examples\\intermediate"},
+    {"ex2.exe",
+     {"examples", "examples\\intermediate"},
      {{"files.txt", "Intermediate example: read and write a file.\r\n"},
       {"maths.txt", "Intermediate example: the floating point library.\r\n"},
       {"readme.txt", "Sample stand-in for the intermediate example code.\r\n"}}},
-    {"ex3.exe", {"examples", "examples\\advanced"},
+    {"ex3.exe",
+     {"examples", "examples\\advanced"},
      {{"dialog.txt", "Advanced example: a coded dialog.\r\n"},
       {"script.txt", "Advanced example: scripting with Scrivlet.\r\n"},
       {"readme.txt", "Sample stand-in for the advanced example code.\r\n"}}},
@@ -47,8 +51,8 @@ int main()
             break;
         // An existing folder is fine: ex1, ex2 and ex3 share "examples".
         if (!CreateDirectoryA(name, NULL) && GetLastError() != ERROR_ALREADY_EXISTS) {
-            fprintf(stderr, "%s: cannot create %s (error %lu)\n", stage.program,
-                    name, GetLastError());
+            fprintf(stderr, "%s: cannot create %s (error %lu)\n", stage.program, name,
+                    GetLastError());
             return 1;
         }
         folder = name;

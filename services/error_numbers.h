@@ -20,8 +20,8 @@ enum : ErrorNumber {
     ErrorDiskFull = 61,          // fewer bytes written to a disk file than asked
     ErrorBadFileName = 64,       // empty file name, wildcard in it, name too long
     ErrorAccessDenied = 70,
-    ErrorPathNotFound = 76,      // also: wildcard in a directory path
-    ErrorOther = 75,             // every Windows code of 40 or more
+    ErrorPathNotFound = 76,  // also: wildcard in a directory path
+    ErrorOther = 75,         // every Windows code of 40 or more
 };
 
 // Entries 0 to 39 belong to the Windows error codes 0 to 39; entry 40 to

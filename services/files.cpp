@@ -22,13 +22,15 @@ static bool IsSeparator(char c)
 // Records the error number of a failed guarded call.
 static void RecordFailure(DWORD code, ErrorNumber& error)
 {
-    if (code != 0) error = ErrorNumberForCode(code);
+    if (code != 0)
+        error = ErrorNumberForCode(code);
 }
 
 void ChangeDrive(const char* text, ErrorNumber& error)
 {
     char copy[PathLimit + 1];
-    if (MakeWorkingCopy(copy, PathLimit, text) == 0) return;
+    if (MakeWorkingCopy(copy, PathLimit, text) == 0)
+        return;
     char drive[3] = {copy[0], ':', '\0'};
     DWORD code;
     GuardedOsCall(code, [&] { return SetCurrentDirectoryA(drive); });
@@ -50,7 +52,8 @@ static bool MakeDirectoryCopy(char (&copy)[PathLimit + 1], const char* path, Err
 void ChangeDirectory(const char* path, ErrorNumber& error)
 {
     char copy[PathLimit + 1];
-    if (!MakeDirectoryCopy(copy, path, error)) return;
+    if (!MakeDirectoryCopy(copy, path, error))
+        return;
     DWORD code;
     GuardedOsCall(code, [&] { return SetCurrentDirectoryA(copy); });
     RecordFailure(code, error);
@@ -59,7 +62,8 @@ void ChangeDirectory(const char* path, ErrorNumber& error)
 void MakeDirectory(const char* path, ErrorNumber& error)
 {
     char copy[PathLimit + 1];
-    if (!MakeDirectoryCopy(copy, path, error)) return;
+    if (!MakeDirectoryCopy(copy, path, error))
+        return;
     DWORD code;
     GuardedOsCall(code, [&] { return CreateDirectoryA(copy, NULL); });
     RecordFailure(code, error);
@@ -68,7 +72,8 @@ void MakeDirectory(const char* path, ErrorNumber& error)
 void DeleteDirectory(const char* path, ErrorNumber& error)
 {
     char copy[PathLimit + 1];
-    if (!MakeDirectoryCopy(copy, path, error)) return;
+    if (!MakeDirectoryCopy(copy, path, error))
+        return;
     DWORD code;
     GuardedOsCall(code, [&] { return RemoveDirectoryA(copy); });
     RecordFailure(code, error);
@@ -79,7 +84,8 @@ void DeleteFiles(const char* pattern, ErrorNumber& error)
     // Room for "*.*" behind the longest copy.
     char copy[PatternLimit + 4];
     size_t length = MakeWorkingCopy(copy, PatternLimit, pattern);
-    if (length == 0) return;
+    if (length == 0)
+        return;
     if (IsSeparator(copy[length - 1])) {
         copy[length++] = '*';
         copy[length++] = '.';
@@ -91,15 +97,18 @@ void DeleteFiles(const char* pattern, ErrorNumber& error)
     DWORD code;
     HANDLE search = GuardedOsCall(code, [&] { return FindFirstFileA(copy, &found); });
     if (search == INVALID_HANDLE_VALUE || code != 0) {
-        if (search != INVALID_HANDLE_VALUE) GuardedOsCall(code, [&] { return FindClose(search); });
-        if (code != 0) error = ErrorNumberForCode(code);
+        if (search != INVALID_HANDLE_VALUE)
+            GuardedOsCall(code, [&] { return FindClose(search); });
+        if (code != 0)
+            error = ErrorNumberForCode(code);
         return;
     }
 
     // The directory part: up to and including the last separator.
     size_t directoryLength = 0;
     for (size_t i = 0; i < length; i++) {
-        if (IsSeparator(copy[i])) directoryLength = i + 1;
+        if (IsSeparator(copy[i]))
+            directoryLength = i + 1;
     }
 
     char name[MAX_PATH];
@@ -111,8 +120,10 @@ void DeleteFiles(const char* pattern, ErrorNumber& error)
                 failure = ErrorBadFileName;
                 break;
             }
-            for (size_t i = 0; i < directoryLength; i++) name[i] = copy[i];
-            for (size_t i = 0; i <= nameLength; i++) name[directoryLength + i] = found.cFileName[i];
+            for (size_t i = 0; i < directoryLength; i++)
+                name[i] = copy[i];
+            for (size_t i = 0; i <= nameLength; i++)
+                name[directoryLength + i] = found.cFileName[i];
             GuardedOsCall(code, [&] { return DeleteFileA(name); });
             if (code != 0) {
                 failure = ErrorNumberForCode(code);
@@ -122,12 +133,14 @@ void DeleteFiles(const char* pattern, ErrorNumber& error)
         GuardedOsCall(code, [&] { return FindNextFileA(search, &found); });
         if (code != 0) {
             // Running out of entries is the normal end.
-            if (ErrorNumberForCode(code) != ErrorNotFound) failure = ErrorNumberForCode(code);
+            if (ErrorNumberForCode(code) != ErrorNotFound)
+                failure = ErrorNumberForCode(code);
             break;
         }
     }
     GuardedOsCall(code, [&] { return FindClose(search); });
-    if (failure != ErrorNone) error = failure;
+    if (failure != ErrorNone)
+        error = failure;
 }
 
 bool WriteWholeFile(const char* name, const void* bytes, size_t length, ErrorNumber& error)
@@ -146,7 +159,8 @@ bool WriteWholeFile(const char* name, const void* bytes, size_t length, ErrorNum
         return CreateFileA(copy, GENERIC_WRITE, 0, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     });
     if (file == INVALID_HANDLE_VALUE) {
-        if (code != 0) error = ErrorNumberForCode(code);
+        if (code != 0)
+            error = ErrorNumberForCode(code);
         return false;
     }
 
@@ -156,7 +170,8 @@ bool WriteWholeFile(const char* name, const void* bytes, size_t length, ErrorNum
         // Cut the file to length 0 before writing.
         LONG high = 0;
         GuardedOsCall(code, [&] { return SetFilePointer(file, 0, &high, FILE_BEGIN); });
-        if (code == 0) GuardedOsCall(code, [&] { return SetEndOfFile(file); });
+        if (code == 0)
+            GuardedOsCall(code, [&] { return SetEndOfFile(file); });
         if (code != 0) {
             error = ErrorNumberForCode(code);
             GuardedOsCall(code, [&] { return CloseHandle(file); });
@@ -190,8 +205,8 @@ bool WriteWholeFile(const char* name, const void* bytes, size_t length, ErrorNum
         }
     }
 
-    if (failure == ErrorNone) return true;
+    if (failure == ErrorNone)
+        return true;
     error = failure;
     return false;
 }
-

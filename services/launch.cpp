@@ -31,13 +31,16 @@ static char* MakeCommandLine(char* line, const char* commandLine)
     bool bare = true;
     while (end < length && copy[end] != '"' && (start == 1 || !IsBlank(copy[end]))) {
         char c = copy[end];
-        if (c == '\\' || c == '/' || c == ':') bare = false;
+        if (c == '\\' || c == '/' || c == ':')
+            bare = false;
         end++;
     }
-    if (!bare || end == start) return copy;
+    if (!bare || end == start)
+        return copy;
     // Move the leading quote, if any, in front of the prefix.
     size_t at = 0;
-    if (start == 1) line[at++] = '"';
+    if (start == 1)
+        line[at++] = '"';
     line[at++] = '.';
     line[at++] = '\\';
     return line;
@@ -60,7 +63,8 @@ void RunAndWait(const char* commandLine, int showMode, bool wait, ErrorNumber& e
     });
     if (!started) {
         // Failed only when Windows also left a code; then there is no process.
-        if (code != 0) error = ErrorNumberForCode(code);
+        if (code != 0)
+            error = ErrorNumberForCode(code);
         return;
     }
     // A successful start may leave a stray code behind: the return value

@@ -16,7 +16,8 @@ size_t MakeWorkingCopy(char* copy, size_t limit, const char* text)
 bool HasWildcard(const char* text)
 {
     for (; *text != '\0'; text++) {
-        if (*text == '*' || *text == '?') return true;
+        if (*text == '*' || *text == '?')
+            return true;
     }
     return false;
 }

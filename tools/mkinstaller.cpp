@@ -5,6 +5,7 @@
 
 #include "tools/mkinstaller_commands.h"
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     return RunMkinstaller(argc, argv, std::cout, std::cerr);
 }

@@ -17,11 +17,10 @@
 
 namespace fs = std::filesystem;
 
-static const char UsageText[] =
-    "Usage: mkinstaller pack IMAGE PAYLOAD OUTPUT\n"
-    "       mkinstaller inspect INSTALLER\n"
-    "       mkinstaller extract INSTALLER OUTPUT\n"
-    "       mkinstaller --help\n";
+static const char UsageText[] = "Usage: mkinstaller pack IMAGE PAYLOAD OUTPUT\n"
+                                "       mkinstaller inspect INSTALLER\n"
+                                "       mkinstaller extract INSTALLER OUTPUT\n"
+                                "       mkinstaller --help\n";
 
 static const char HelpText[] =
     "\n"
@@ -44,13 +43,15 @@ static const char HelpText[] =
 
 const size_t CopyChunk = 1 << 20;
 
-static int Fail(std::ostream& err, const std::string& file, const std::string& reason) {
+static int Fail(std::ostream& err, const std::string& file, const std::string& reason)
+{
     err << "mkinstaller: " << file << ": " << reason << "\n";
     return ExitFailure;
 }
 
 static bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes,
-                          std::string& reason) {
+                          std::string& reason)
+{
     std::error_code error;
     if (fs::is_directory(path, error)) {
         reason = "is a directory";
@@ -64,17 +65,20 @@ static bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& b
     bytes.clear();
     unsigned char chunk[65536];
     size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + got);
     bool failed = ferror(file) != 0;
     int readErrno = errno;
     fclose(file);
-    if (failed) reason = std::string("cannot read: ") + strerror(readErrno);
+    if (failed)
+        reason = std::string("cannot read: ") + strerror(readErrno);
     return !failed;
 }
 
 // Whether `output` names the same file as `input` (only an existing output
 // can).
-static bool SameFile(const std::string& output, const std::string& input) {
+static bool SameFile(const std::string& output, const std::string& input)
+{
     std::error_code error;
     return fs::equivalent(output, input, error) && !error;
 }
@@ -82,15 +86,18 @@ static bool SameFile(const std::string& output, const std::string& input) {
 // A new, empty file next to `output`, opened for writing; its name goes to
 // `temporary`.
 static FILE* CreateTemporaryBeside(const std::string& output, std::string& temporary,
-                                   std::string& reason) {
+                                   std::string& reason)
+{
     fs::path target(output);
     fs::path folder = target.parent_path();
     std::string stem = "." + target.filename().string() + ".mkinstaller-";
     for (int attempt = 0; attempt < 1000; ++attempt) {
         temporary = (folder / (stem + std::to_string(attempt))).string();
         FILE* file = fopen(temporary.c_str(), "wbx");
-        if (file) return file;
-        if (errno != EEXIST) break;
+        if (file)
+            return file;
+        if (errno != EEXIST)
+            break;
     }
     reason = std::string("cannot create a temporary file beside it: ") + strerror(errno);
     return nullptr;
@@ -99,17 +106,20 @@ static FILE* CreateTemporaryBeside(const std::string& output, std::string& tempo
 // Closes the temporary file and renames it to `output`; removes it when
 // anything went wrong so that no partial file is left behind.
 static int FinishTemporary(FILE* file, const std::string& temporary, const std::string& output,
-                           bool written, std::ostream& err) {
+                           bool written, std::ostream& err)
+{
     bool closed = fclose(file) == 0;
     int closeErrno = errno;
     std::error_code error;
     if (!written || !closed) {
         fs::remove(temporary, error);
-        if (written) return Fail(err, output, std::string("cannot write: ") + strerror(closeErrno));
+        if (written)
+            return Fail(err, output, std::string("cannot write: ") + strerror(closeErrno));
         return ExitFailure;
     }
     std::error_code ignored;
-    fs::permissions(temporary, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+    fs::permissions(temporary,
+                    fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
                     fs::perm_options::add, ignored);
     fs::rename(temporary, output, error);
     if (error) {
@@ -120,17 +130,21 @@ static int FinishTemporary(FILE* file, const std::string& temporary, const std::
 }
 
 static bool WriteBytes(FILE* file, const unsigned char* bytes, size_t length,
-                       const std::string& output, std::ostream& err) {
-    if (length == 0 || fwrite(bytes, 1, length, file) == length) return true;
+                       const std::string& output, std::ostream& err)
+{
+    if (length == 0 || fwrite(bytes, 1, length, file) == length)
+        return true;
     Fail(err, output, std::string("cannot write: ") + strerror(errno));
     return false;
 }
 
 int PackInstaller(const std::string& imagePath, const std::string& payloadPath,
-                  const std::string& output, std::ostream& err) {
+                  const std::string& output, std::ostream& err)
+{
     std::vector<unsigned char> image;
     std::string reason;
-    if (!ReadWholeFile(imagePath, image, reason)) return Fail(err, imagePath, reason);
+    if (!ReadWholeFile(imagePath, image, reason))
+        return Fail(err, imagePath, reason);
     uint64_t rawEnd = 0;
     if (!FindSectionsRawEnd(image.data(), image.size(), rawEnd, reason))
         return Fail(err, imagePath, reason);
@@ -141,13 +155,16 @@ int PackInstaller(const std::string& imagePath, const std::string& payloadPath,
                         std::to_string(rawEnd) +
                         "): a signature, debug data or an earlier payload; pack the bare image");
     if (!DescriptorWordsClear(image.data()))
-        return Fail(err, imagePath,
-                    "the DOS header bytes 0x28 to 0x3B are in use; the payload descriptor needs them zero");
+        return Fail(
+            err, imagePath,
+            "the DOS header bytes 0x28 to 0x3B are in use; the payload descriptor needs them zero");
 
     std::error_code error;
-    if (fs::is_directory(payloadPath, error)) return Fail(err, payloadPath, "is a directory");
+    if (fs::is_directory(payloadPath, error))
+        return Fail(err, payloadPath, "is a directory");
     FILE* payload = fopen(payloadPath.c_str(), "rb");
-    if (!payload) return Fail(err, payloadPath, std::string("cannot open: ") + strerror(errno));
+    if (!payload)
+        return Fail(err, payloadPath, std::string("cannot open: ") + strerror(errno));
     uint64_t payloadSize = fs::file_size(payloadPath, error);
     if (error) {
         fclose(payload);
@@ -192,19 +209,25 @@ int PackInstaller(const std::string& imagePath, const std::string& payloadPath,
     return FinishTemporary(file, temporary, output, written, err);
 }
 
-static const char* YesNo(bool value) { return value ? "yes" : "no"; }
+static const char* YesNo(bool value)
+{
+    return value ? "yes" : "no";
+}
 
-int InspectInstaller(const std::string& installer, std::ostream& out, std::ostream& err) {
+int InspectInstaller(const std::string& installer, std::ostream& out, std::ostream& err)
+{
     std::vector<unsigned char> file;
     std::string reason;
-    if (!ReadWholeFile(installer, file, reason)) return Fail(err, installer, reason);
+    if (!ReadWholeFile(installer, file, reason))
+        return Fail(err, installer, reason);
     uint64_t rawEnd = 0;
     if (!FindSectionsRawEnd(file.data(), file.size(), rawEnd, reason))
         return Fail(err, installer, reason);
     PayloadDescriptor descriptor = ReadPayloadDescriptor(file.data());
     uint64_t fileSize = file.size();
     bool offsetAtImageEnd = descriptor.payloadOffset == rawEnd;
-    bool lengthReachesEnd = (uint64_t)descriptor.payloadOffset + descriptor.payloadLength == fileSize;
+    bool lengthReachesEnd =
+        (uint64_t)descriptor.payloadOffset + descriptor.payloadLength == fileSize;
 
     const char* kind = "no";
     if (fileSize <= UINT32_MAX) {
@@ -225,32 +248,39 @@ int InspectInstaller(const std::string& installer, std::ostream& out, std::ostre
     return offsetAtImageEnd && lengthReachesEnd ? ExitSuccess : ExitFailure;
 }
 
-int ExtractPayloadFile(const std::string& installer, const std::string& output,
-                       std::ostream& err) {
+int ExtractPayloadFile(const std::string& installer, const std::string& output, std::ostream& err)
+{
     std::vector<unsigned char> file;
     std::string reason;
-    if (!ReadWholeFile(installer, file, reason)) return Fail(err, installer, reason);
+    if (!ReadWholeFile(installer, file, reason))
+        return Fail(err, installer, reason);
     if (file.size() > UINT32_MAX)
         return Fail(err, installer, "is 4 GiB or larger; an installer cannot read it");
-    if (SameFile(output, installer)) return Fail(err, output, "is the installer itself");
+    if (SameFile(output, installer))
+        return Fail(err, output, "is the installer itself");
     PayloadSpan span = LocatePayload(file.data(), (uint32_t)file.size());
 
     std::string temporary;
     FILE* out = CreateTemporaryBeside(output, temporary, reason);
-    if (!out) return Fail(err, output, reason);
+    if (!out)
+        return Fail(err, output, reason);
     bool written = WriteBytes(out, file.data() + span.start, span.length, output, err);
     return FinishTemporary(out, temporary, output, written, err);
 }
 
-int RunMkinstaller(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+int RunMkinstaller(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
+{
     std::string command = argc > 1 ? argv[1] : "";
     if (command == "--help" || command == "-h" || command == "help") {
         out << UsageText << HelpText;
         return ExitSuccess;
     }
-    if (command == "pack" && argc == 5) return PackInstaller(argv[2], argv[3], argv[4], err);
-    if (command == "inspect" && argc == 3) return InspectInstaller(argv[2], out, err);
-    if (command == "extract" && argc == 4) return ExtractPayloadFile(argv[2], argv[3], err);
+    if (command == "pack" && argc == 5)
+        return PackInstaller(argv[2], argv[3], argv[4], err);
+    if (command == "inspect" && argc == 3)
+        return InspectInstaller(argv[2], out, err);
+    if (command == "extract" && argc == 4)
+        return ExtractPayloadFile(argv[2], argv[3], err);
     if (command == "pack" || command == "inspect" || command == "extract")
         err << "mkinstaller: " << command << ": wrong number of arguments\n";
     else if (!command.empty())

@@ -14,12 +14,11 @@ const int ExitUsage = 2;
 int RunMkinstaller(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
 
 // Writes IMAGE followed by PAYLOAD to OUTPUT with the descriptor filled in.
-int PackInstaller(const std::string& image, const std::string& payload,
-                  const std::string& output, std::ostream& err);
+int PackInstaller(const std::string& image, const std::string& payload, const std::string& output,
+                  std::ostream& err);
 
 // Prints the layout of an installer file; ExitSuccess only when it holds.
 int InspectInstaller(const std::string& installer, std::ostream& out, std::ostream& err);
 
 // Writes the payload, cut as the installer cuts it, to OUTPUT.
-int ExtractPayloadFile(const std::string& installer, const std::string& output,
-                       std::ostream& err);
+int ExtractPayloadFile(const std::string& installer, const std::string& output, std::ostream& err);

@@ -49,8 +49,8 @@ TEST(Messages, PiecesJoinedDirectlyHaveNoBreakBetweenThem)
 
 TEST(Messages, StagesRunTheFiveProgramsThenTheBatchFileWhichStays)
 {
-    const char* programs[] = {"varnok.exe", "tute.exe", "ex1.exe", "ex2.exe", "ex3.exe",
-                              "makelibs.bat"};
+    const char* programs[] = {"varnok.exe", "tute.exe", "ex1.exe",
+                              "ex2.exe",    "ex3.exe",  "makelibs.bat"};
     for (size_t i = 0; i < StageCount; ++i) {
         EXPECT_STREQ(Stages[i].program, programs[i]);
         EXPECT_EQ(Stages[i].deleteAfter, i < 5);

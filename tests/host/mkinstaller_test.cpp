@@ -24,21 +24,26 @@ struct Section {
     uint32_t rawPointer, rawSize;
 };
 
-static void Put16(Bytes& b, size_t at, uint32_t v) {
+static void Put16(Bytes& b, size_t at, uint32_t v)
+{
     b[at] = (unsigned char)v;
     b[at + 1] = (unsigned char)(v >> 8);
 }
-static void Put32(Bytes& b, size_t at, uint32_t v) {
+static void Put32(Bytes& b, size_t at, uint32_t v)
+{
     Put16(b, at, v & 0xFFFF);
     Put16(b, at + 2, v >> 16);
 }
 
 // A small PE image: DOS header, "PE" header at 0x80 with an optional header
 // of 0xF0 bytes, the section table, and filler bytes up to `fileSize`.
-static Bytes FakeImage(const std::vector<Section>& sections, size_t fileSize) {
+static Bytes FakeImage(const std::vector<Section>& sections, size_t fileSize)
+{
     Bytes b(fileSize);
-    for (size_t i = 0x40; i < fileSize; ++i) b[i] = (unsigned char)(i * 13 + 5);
-    for (size_t i = 0; i < 0x40; ++i) b[i] = 0;
+    for (size_t i = 0x40; i < fileSize; ++i)
+        b[i] = (unsigned char)(i * 13 + 5);
+    for (size_t i = 0; i < 0x40; ++i)
+        b[i] = 0;
     b[0] = 'M';
     b[1] = 'Z';
     Put32(b, 0x3C, 0x80);
@@ -55,43 +60,58 @@ static Bytes FakeImage(const std::vector<Section>& sections, size_t fileSize) {
 }
 
 // Raw data ends at 0xA00, in a section that is not the last in the table.
-static Bytes GoodImage() { return FakeImage({{0x600, 0x400}, {0x200, 0x400}, {0, 0}}, 0xA00); }
+static Bytes GoodImage()
+{
+    return FakeImage({{0x600, 0x400}, {0x200, 0x400}, {0, 0}}, 0xA00);
+}
 
-static Bytes Pattern(size_t size, unsigned seed) {
+static Bytes Pattern(size_t size, unsigned seed)
+{
     Bytes b(size);
-    for (size_t i = 0; i < size; ++i) b[i] = (unsigned char)((i * 2654435761u + seed) >> 13);
+    for (size_t i = 0; i < size; ++i)
+        b[i] = (unsigned char)((i * 2654435761u + seed) >> 13);
     return b;
 }
 
-static void Save(const fs::path& path, const Bytes& bytes) {
+static void Save(const fs::path& path, const Bytes& bytes)
+{
     std::ofstream(path, std::ios::binary).write((const char*)bytes.data(), bytes.size());
 }
 
-static Bytes Load(const fs::path& path) {
+static Bytes Load(const fs::path& path)
+{
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-static std::set<std::string> Listing(const fs::path& folder) {
+static std::set<std::string> Listing(const fs::path& folder)
+{
     std::set<std::string> names;
-    for (auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+    for (auto& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
     return names;
 }
 
 class Mkinstaller : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         char pattern[] = "/tmp/mkinstaller-test-XXXXXX";
         dir = mkdtemp(pattern);
         image = dir / "setup-image.exe";
         payload = dir / "payload.bin";
         output = dir / "installer.exe";
     }
-    void TearDown() override { fs::remove_all(dir); }
+    void TearDown() override
+    {
+        fs::remove_all(dir);
+    }
 
-    int Run(std::vector<std::string> args) {
+    int Run(std::vector<std::string> args)
+    {
         std::vector<const char*> argv = {"mkinstaller"};
-        for (auto& a : args) argv.push_back(a.c_str());
+        for (auto& a : args)
+            argv.push_back(a.c_str());
         out.str(""), err.str("");
         return RunMkinstaller((int)argv.size(), argv.data(), out, err);
     }
@@ -100,7 +120,8 @@ protected:
     std::ostringstream out, err;
 };
 
-TEST(PeImage, FindsTheLargestRawEndOrSaysWhyNot) {
+TEST(PeImage, FindsTheLargestRawEndOrSaysWhyNot)
+{
     Bytes good = GoodImage();
     uint64_t end = 0;
     std::string problem;
@@ -140,7 +161,8 @@ TEST(PeImage, FindsTheLargestRawEndOrSaysWhyNot) {
     }
 }
 
-TEST_F(Mkinstaller, PackInspectExtractRoundTripByteForByte) {
+TEST_F(Mkinstaller, PackInspectExtractRoundTripByteForByte)
+{
     Bytes imageBytes = GoodImage();
     Bytes payloadBytes = Pattern(70001, 3);
     payloadBytes[0] = 'M', payloadBytes[1] = 'Z';
@@ -155,9 +177,11 @@ TEST_F(Mkinstaller, PackInspectExtractRoundTripByteForByte) {
     EXPECT_EQ(d.payloadOffset, 0xA00u);
     EXPECT_EQ(d.payloadLength, 70001u);
     for (size_t i = 0; i < imageBytes.size(); ++i)
-        if (i < 0x30 || i >= 0x38) ASSERT_EQ(packed[i], imageBytes[i]) << i;
+        if (i < 0x30 || i >= 0x38)
+            ASSERT_EQ(packed[i], imageBytes[i]) << i;
     EXPECT_TRUE(std::equal(payloadBytes.begin(), payloadBytes.end(), packed.begin() + 0xA00));
-    EXPECT_EQ(Listing(dir), (std::set<std::string>{"setup-image.exe", "payload.bin", "installer.exe"}));
+    EXPECT_EQ(Listing(dir),
+              (std::set<std::string>{"setup-image.exe", "payload.bin", "installer.exe"}));
 
     ASSERT_EQ(Run({"inspect", output}), ExitSuccess) << err.str();
     EXPECT_NE(out.str().find("image size:                2560\n"), std::string::npos) << out.str();
@@ -180,7 +204,8 @@ TEST_F(Mkinstaller, PackInspectExtractRoundTripByteForByte) {
     EXPECT_EQ(fs::file_size(extracted), 0u);
 }
 
-TEST_F(Mkinstaller, InspectFailsAndExtractCutsLikeTheInstallerWhenTheLayoutIsBroken) {
+TEST_F(Mkinstaller, InspectFailsAndExtractCutsLikeTheInstallerWhenTheLayoutIsBroken)
+{
     Save(image, GoodImage());
     Save(payload, Pattern(5000, 9));
     ASSERT_EQ(Run({"pack", image, payload, output}), ExitSuccess) << err.str();
@@ -215,7 +240,8 @@ TEST_F(Mkinstaller, InspectFailsAndExtractCutsLikeTheInstallerWhenTheLayoutIsBro
     EXPECT_EQ(Load(output), packed);
 }
 
-TEST_F(Mkinstaller, EveryRefusalOfPackLeavesNoOutput) {
+TEST_F(Mkinstaller, EveryRefusalOfPackLeavesNoOutput)
+{
     Bytes imageBytes = GoodImage();
     Save(image, imageBytes);
     Save(payload, Pattern(1000, 4));
@@ -242,8 +268,10 @@ TEST_F(Mkinstaller, EveryRefusalOfPackLeavesNoOutput) {
         {{"pack", (dir / "signed.exe").string(), payload, output}, "signed.exe: 1 bytes follow"},
         {{"pack", (dir / "used.exe").string(), payload, output}, "used.exe: the DOS header bytes"},
         {{"pack", (dir / "text.txt").string(), payload, output}, "text.txt: not a PE image"},
-        {{"pack", image, (dir / "huge.bin").string(), output}, "installer.exe: the installer would be 4294967296"},
-        {{"pack", image, payload, (dir / "." / "setup-image.exe").string()}, "setup-image.exe: is one of the inputs"},
+        {{"pack", image, (dir / "huge.bin").string(), output},
+         "installer.exe: the installer would be 4294967296"},
+        {{"pack", image, payload, (dir / "." / "setup-image.exe").string()},
+         "setup-image.exe: is one of the inputs"},
         {{"pack", image, payload, payload}, "payload.bin: is one of the inputs"},
         {{"pack", image, payload, (dir / "nowhere" / "x.exe").string()}, "x.exe: cannot create"},
     };
@@ -262,7 +290,8 @@ TEST_F(Mkinstaller, EveryRefusalOfPackLeavesNoOutput) {
     EXPECT_EQ(Load(output), (Bytes{'o', 'l', 'd'}));
 }
 
-TEST_F(Mkinstaller, CommandLineFollowsConventions) {
+TEST_F(Mkinstaller, CommandLineFollowsConventions)
+{
     EXPECT_EQ(Run({"--help"}), ExitSuccess);
     EXPECT_EQ(out.str().rfind("Usage: mkinstaller pack IMAGE PAYLOAD OUTPUT\n", 0), 0u);
     EXPECT_EQ(err.str(), "");

@@ -7,7 +7,8 @@
 
 #include "install/payload_layout.h"
 
-TEST(PayloadDescriptor, FieldsAreLittleEndianAtTheirOffsetsAndTouchNothingElse) {
+TEST(PayloadDescriptor, FieldsAreLittleEndianAtTheirOffsetsAndTouchNothingElse)
+{
     std::vector<unsigned char> header(PayloadHeaderSize, 0xEE);
     PayloadDescriptor written = {0x00010A00, 0x002F75EB};
     WritePayloadDescriptor(header.data(), written);
@@ -19,7 +20,8 @@ TEST(PayloadDescriptor, FieldsAreLittleEndianAtTheirOffsetsAndTouchNothingElse) 
         EXPECT_EQ(header[0x34 + i], lengthBytes[i]) << i;
     }
     for (size_t i = 0; i < header.size(); ++i)
-        if (i < 0x30 || i >= 0x38) EXPECT_EQ(header[i], 0xEE) << i;
+        if (i < 0x30 || i >= 0x38)
+            EXPECT_EQ(header[i], 0xEE) << i;
 
     PayloadDescriptor read = ReadPayloadDescriptor(header.data());
     EXPECT_EQ(read.payloadOffset, 0x00010A00u);
@@ -30,15 +32,16 @@ TEST(PayloadDescriptor, FieldsAreLittleEndianAtTheirOffsetsAndTouchNothingElse) 
     EXPECT_EQ(ReadPayloadDescriptor(header.data()).payloadOffset, 0xFFFFFFFEu);
 }
 
-TEST(CutPayload, TakesTheLastLengthBytesWholeFileOrNothing) {
+TEST(CutPayload, TakesTheLastLengthBytesWholeFileOrNothing)
+{
     struct Case {
         uint32_t fileSize, length, start, cut;
     } cases[] = {
         {3178475, 3110379, 68096, 3110379},  // a release-sized installer
         {100, 0, 100, 0},                    // 0: empty
         {100, 99, 1, 99},
-        {100, 100, 0, 100},                  // exactly the file size: whole file
-        {100, 101, 0, 100},                  // larger: whole file
+        {100, 100, 0, 100},  // exactly the file size: whole file
+        {100, 101, 0, 100},  // larger: whole file
         {100, 0xFFFFFFFFu, 0, 100},
         {0, 0, 0, 0},
     };
@@ -52,14 +55,17 @@ TEST(CutPayload, TakesTheLastLengthBytesWholeFileOrNothing) {
 // A whole-file image of an installer: header, image bytes, payload, then
 // `trailing` extra bytes, with the descriptor as given.
 static std::vector<unsigned char> FileImage(uint32_t imageSize, uint32_t payloadSize,
-                                            uint32_t trailing, PayloadDescriptor descriptor) {
+                                            uint32_t trailing, PayloadDescriptor descriptor)
+{
     std::vector<unsigned char> file(imageSize + payloadSize + trailing);
-    for (size_t i = 0; i < file.size(); ++i) file[i] = (unsigned char)(i * 7 + i / 251);
+    for (size_t i = 0; i < file.size(); ++i)
+        file[i] = (unsigned char)(i * 7 + i / 251);
     WritePayloadDescriptor(file.data(), descriptor);
     return file;
 }
 
-TEST(LocatePayload, FollowsTheLengthFieldOnlyAndNeverLeavesTheFile) {
+TEST(LocatePayload, FollowsTheLengthFieldOnlyAndNeverLeavesTheFile)
+{
     // Right fields.
     std::vector<unsigned char> file = FileImage(512, 300, 0, {512, 300});
     PayloadSpan span = LocatePayload(file.data(), (uint32_t)file.size());

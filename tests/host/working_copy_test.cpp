@@ -14,7 +14,8 @@ std::string Copy(size_t limit, const std::string& text, size_t* length = nullptr
     size_t n = MakeWorkingCopy(&buffer[16], limit, text.c_str());
     EXPECT_EQ(buffer.substr(0, 16), std::string(16, '#')) << "written before the copy";
     EXPECT_EQ(buffer.substr(16 + limit + 1), std::string(16, '#')) << "written beyond the copy";
-    if (length) *length = n;
+    if (length)
+        *length = n;
     return std::string(&buffer[16]);
 }
 

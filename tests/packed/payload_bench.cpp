@@ -14,20 +14,23 @@
 
 #include "install/payload.h"
 
-static LONGLONG Microseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
+static LONGLONG Microseconds(LARGE_INTEGER from, LARGE_INTEGER to)
+{
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     return (to.QuadPart - from.QuadPart) * 1000000 / frequency.QuadPart;
 }
 
-static PROCESS_MEMORY_COUNTERS Memory() {
+static PROCESS_MEMORY_COUNTERS Memory()
+{
     PROCESS_MEMORY_COUNTERS counters = {};
     counters.cb = sizeof counters;
     GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
     return counters;
 }
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     LARGE_INTEGER start, end;
     if (argc == 2 && lstrcmpA(argv[1], "write") == 0) {
         PROCESS_MEMORY_COUNTERS before = Memory();
@@ -37,8 +40,10 @@ int main(int argc, char** argv) {
         QueryPerformanceCounter(&end);
         PROCESS_MEMORY_COUNTERS after = Memory();
         printf("write %d %lld %llu %llu %llu %llu\n", written ? 1 : 0, Microseconds(start, end),
-               (unsigned long long)before.PagefileUsage, (unsigned long long)after.PeakPagefileUsage,
-               (unsigned long long)before.WorkingSetSize, (unsigned long long)after.PeakWorkingSetSize);
+               (unsigned long long)before.PagefileUsage,
+               (unsigned long long)after.PeakPagefileUsage,
+               (unsigned long long)before.WorkingSetSize,
+               (unsigned long long)after.PeakWorkingSetSize);
         return written ? 0 : 1;
     }
     if (argc == 4 && lstrcmpA(argv[1], "copy") == 0) {

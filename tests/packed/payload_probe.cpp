@@ -14,14 +14,16 @@
 
 #include "install/payload.h"
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc == 4 && lstrcmpA(argv[1], "wait") == 0) {
         HANDLE ready = CreateFileA(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
         CloseHandle(ready);
         int waited = 0;
         while (GetFileAttributesA(argv[3]) == INVALID_FILE_ATTRIBUTES) {
-            if (++waited > 1200) return 2;
+            if (++waited > 1200)
+                return 2;
             Sleep(50);
         }
     }

@@ -55,7 +55,8 @@ int Fail(const char* reason)
 std::string Utf8(const wchar_t* text)
 {
     char buffer[4096];
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof buffer, nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof buffer, nullptr, nullptr);
     return size > 0 ? std::string(buffer) : std::string();
 }
 
@@ -177,7 +178,8 @@ int ShowWindowInfo(HWND window)
     printf("rect: %ld %ld %ld %ld\n", outer.left, outer.top, outer.right, outer.bottom);
     printf("client: %ld %ld %ld %ld\n", origin.x, origin.y, client.right, client.bottom);
     printf("style: 0x%08lX\n", static_cast<unsigned long>(GetWindowLongPtrA(window, GWL_STYLE)));
-    printf("exstyle: 0x%08lX\n", static_cast<unsigned long>(GetWindowLongPtrA(window, GWL_EXSTYLE)));
+    printf("exstyle: 0x%08lX\n",
+           static_cast<unsigned long>(GetWindowLongPtrA(window, GWL_EXSTYLE)));
     printf("classstyle: 0x%08lX\n", static_cast<unsigned long>(GetClassLongA(window, GCL_STYLE)));
     return 0;
 }

@@ -10,7 +10,8 @@
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) return 2;
+    if (argc < 2)
+        return 2;
     UINT mode = SetErrorMode(0);
     SetErrorMode(mode);
     STARTUPINFOA startup;
@@ -19,16 +20,19 @@ int main(int argc, char** argv)
     GetModuleFileNameA(NULL, path, MAX_PATH);
 
     FILE* report = std::fopen(argv[1], "wb");
-    if (!report) return 3;
+    if (!report)
+        return 3;
     std::fprintf(report, "flags=%lu\nshow=%u\nerrormode=%u\npath=%s\ncmdline=%s\n",
                  (unsigned long)startup.dwFlags, (unsigned)startup.wShowWindow, mode, path,
                  GetCommandLineA());
     std::fclose(report);
 
-    if (argc >= 3) Sleep((DWORD)std::atoi(argv[2]));
+    if (argc >= 3)
+        Sleep((DWORD)std::atoi(argv[2]));
     if (argc >= 4) {
         FILE* done = std::fopen(argv[3], "w");
-        if (!done) return 4;
+        if (!done)
+            return 4;
         std::fclose(done);
     }
     return 0;

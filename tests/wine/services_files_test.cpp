@@ -231,7 +231,8 @@ TEST(DeleteFiles, StopsAtTheFirstFileItCannotDelete)
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((dir + "\\f*").c_str(), &found);
     ASSERT_NE(search, INVALID_HANDLE_VALUE);
-    do order.push_back(found.cFileName);
+    do
+        order.push_back(found.cFileName);
     while (FindNextFileA(search, &found));
     FindClose(search);
     ASSERT_EQ(order.size(), 5u);
@@ -291,7 +292,8 @@ TEST(WriteWholeFile, LeavesExactlyTheNewBytes)
 
     // A payload-sized string, relative to the current directory.
     std::string big(3110379, '\0');
-    for (size_t i = 0; i < big.size(); i++) big[i] = (char)(i * 7 + i / 251);
+    for (size_t i = 0; i < big.size(); i++)
+        big[i] = (char)(i * 7 + i / 251);
     SetCurrentDirectoryA(dir.c_str());
     EXPECT_TRUE(WriteWholeFile("varnok.exe", big.data(), big.size(), error));
     EXPECT_EQ(error, 0);
@@ -331,7 +333,8 @@ TEST(WriteWholeFile, RefusesBadNamesAndMissingDirectories)
     HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
     int entries = 0;
     if (search != INVALID_HANDLE_VALUE) {
-        do entries += found.cFileName[0] != '.';
+        do
+            entries += found.cFileName[0] != '.';
         while (FindNextFileA(search, &found));
         FindClose(search);
     }
@@ -344,7 +347,8 @@ TEST(WriteWholeFile, AnImmutableFileStaysUntouched)
 {
     const char* path = std::getenv("SVC_IMMUTABLE_FILE");
     const char* content = std::getenv("SVC_IMMUTABLE_CONTENT");
-    if (!path || !content) GTEST_SKIP() << "needs SVC_IMMUTABLE_FILE (run by an e2e script)";
+    if (!path || !content)
+        GTEST_SKIP() << "needs SVC_IMMUTABLE_FILE (run by an e2e script)";
     ErrorNumber error = 0;
     EXPECT_FALSE(WriteWholeFile(path, "changed", 7, error));
     EXPECT_EQ(error, 70);
@@ -355,7 +359,8 @@ TEST(WriteWholeFile, AnImmutableFileStaysUntouched)
 TEST(WriteWholeFile, AFullDiskGivesTheShortWriteNumber)
 {
     const char* dir = std::getenv("SVC_FULL_DISK_DIR");
-    if (!dir) GTEST_SKIP() << "needs SVC_FULL_DISK_DIR (run by an e2e script)";
+    if (!dir)
+        GTEST_SKIP() << "needs SVC_FULL_DISK_DIR (run by an e2e script)";
     std::string path = std::string(dir) + "\\full.bin";
     std::string bytes(3 * 1024 * 1024, 'z');
     ErrorNumber error = 0;

@@ -77,7 +77,8 @@ TEST(GuardedOsCall, CallsOfTwoThreadsTakeTurns)
     Shared shared = {0, 0};
     HANDLE thread = CreateThread(NULL, 0, HoldTheLock, &shared, 0, NULL);
     ASSERT_NE(thread, (HANDLE)NULL);
-    while (shared.entered == 0) Sleep(1);
+    while (shared.entered == 0)
+        Sleep(1);
 
     DWORD start = GetTickCount();
     DWORD code;

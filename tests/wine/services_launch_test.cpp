@@ -20,7 +20,8 @@ std::string Stage(const char* folder, const char* name = "svcchild.exe")
 {
     std::string dir = std::string("C:\\svc\\") + folder;
     svc::MakePath(dir);
-    EXPECT_TRUE(CopyFileA(svc::ProgramPath("svc_child").c_str(), (dir + "\\" + name).c_str(), FALSE));
+    EXPECT_TRUE(
+        CopyFileA(svc::ProgramPath("svc_child").c_str(), (dir + "\\" + name).c_str(), FALSE));
     SetCurrentDirectoryA(dir.c_str());
     return dir;
 }
@@ -29,7 +30,8 @@ std::string Stage(const char* folder, const char* name = "svcchild.exe")
 std::string Field(const std::string& report, const std::string& key)
 {
     size_t at = report.find(key + "=");
-    if (at == std::string::npos) return "<none>";
+    if (at == std::string::npos)
+        return "<none>";
     at += key.size() + 1;
     return report.substr(at, report.find('\n', at) - at);
 }
@@ -37,7 +39,8 @@ std::string Field(const std::string& report, const std::string& key)
 bool WaitForFile(const std::string& path)
 {
     for (int i = 0; i < 300; i++) {
-        if (Exists(path)) return true;
+        if (Exists(path))
+            return true;
         Sleep(100);
     }
     return false;
@@ -67,7 +70,8 @@ DWORD WINAPI WatchErrorMode(void* parameter)
         else
             watch->sawOtherMode = 1;
         Sleep(10);
-        if (GetFileAttributesA("done.txt") != INVALID_FILE_ATTRIBUTES) break;
+        if (GetFileAttributesA("done.txt") != INVALID_FILE_ATTRIBUTES)
+            break;
     }
     return 0;
 }
@@ -93,7 +97,8 @@ TEST(RunAndWait, WaitsForTheEndAndPassesShowAndErrorMode)
     EXPECT_EQ(Field(report, "flags"), "1") << "STARTF_USESHOWWINDOW only";
     EXPECT_EQ(Field(report, "show"), "7");
     EXPECT_EQ(Field(report, "path"), dir + "\\svcchild.exe");
-    EXPECT_EQ(CurrentErrorMode(), (UINT)SEM_NOGPFAULTERRORBOX) << "the installer's own mode is back";
+    EXPECT_EQ(CurrentErrorMode(), (UINT)SEM_NOGPFAULTERRORBOX)
+        << "the installer's own mode is back";
     EXPECT_TRUE(watch.sawQuietMode && !watch.sawOtherMode)
         << "the mode during the whole wait must be 0x8001";
 
@@ -178,7 +183,10 @@ struct Planted {
         path = path.substr(0, path.rfind('\\') + 1) + name;
         CopyFileA(svc::ProgramPath("svc_child").c_str(), path.c_str(), FALSE);
     }
-    ~Planted() { DeleteFileA(path.c_str()); }
+    ~Planted()
+    {
+        DeleteFileA(path.c_str());
+    }
 };
 
 TEST(RunAndWait, TakesOnlyTheProgramInTheCurrentDirectory)

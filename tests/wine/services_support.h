@@ -22,7 +22,8 @@ inline DWORD Attributes(const std::string& path)
 inline void MakePath(const std::string& path)
 {
     for (size_t i = 3; i <= path.size(); i++) {
-        if (i == path.size() || path[i] == '\\') CreateDirectoryA(path.substr(0, i).c_str(), NULL);
+        if (i == path.size() || path[i] == '\\')
+            CreateDirectoryA(path.substr(0, i).c_str(), NULL);
     }
 }
 
@@ -30,24 +31,28 @@ inline bool PutFile(const std::string& path, const std::string& content, DWORD a
 {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
     DWORD written = 0;
-    BOOL ok = content.empty() ||
-              WriteFile(file, content.data(), (DWORD)content.size(), &written, NULL);
+    BOOL ok =
+        content.empty() || WriteFile(file, content.data(), (DWORD)content.size(), &written, NULL);
     CloseHandle(file);
-    if (attributes != 0) SetFileAttributesA(path.c_str(), attributes);
+    if (attributes != 0)
+        SetFileAttributesA(path.c_str(), attributes);
     return ok && written == content.size();
 }
 
 // The whole content, or "<missing>" when the file cannot be opened.
 inline std::string ReadWhole(const std::string& path)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              NULL, OPEN_EXISTING, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE) return "<missing>";
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return "<missing>";
     std::string content(GetFileSize(file, NULL), '\0');
     DWORD read = 0;
-    if (!content.empty()) ReadFile(file, &content[0], (DWORD)content.size(), &read, NULL);
+    if (!content.empty())
+        ReadFile(file, &content[0], (DWORD)content.size(), &read, NULL);
     CloseHandle(file);
     content.resize(read);
     return content;
@@ -65,7 +70,8 @@ inline std::string ProgramPath(const char* name)
 {
     std::string path = std::string("Z:") + TEST_PROGRAMS_DIR + "/" + name + ".exe";
     for (char& c : path) {
-        if (c == '/') c = '\\';
+        if (c == '/')
+            c = '\\';
     }
     return path;
 }

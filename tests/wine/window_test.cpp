@@ -100,7 +100,8 @@ TEST(MainWindow, ControlsHaveTheirHandlesFontsAndBanner)
     EXPECT_EQ(fixedFont, SendMessageA(DriveListHandle, WM_GETFONT, 0, 0));
 
     // The banner holds the 415 x 101 bitmap of the image and has taken its size.
-    const HBITMAP bitmap = reinterpret_cast<HBITMAP>(SendMessageA(banner, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    const HBITMAP bitmap =
+        reinterpret_cast<HBITMAP>(SendMessageA(banner, STM_GETIMAGE, IMAGE_BITMAP, 0));
     ASSERT_NE(nullptr, bitmap);
     BITMAP form;
     ASSERT_NE(0, GetObjectA(bitmap, sizeof form, &form));
@@ -131,7 +132,9 @@ TEST(CreationOperations, TurnAlignmentIntoTheirOwnStyleBits)
                                         nullptr, InstanceHandle, nullptr);
     ASSERT_NE(nullptr, parent);
     auto style = [](HWND w) { return static_cast<DWORD>(GetWindowLongPtrA(w, GWL_STYLE)); };
-    auto extendedStyle = [](HWND w) { return static_cast<DWORD>(GetWindowLongPtrA(w, GWL_EXSTYLE)); };
+    auto extendedStyle = [](HWND w) {
+        return static_cast<DWORD>(GetWindowLongPtrA(w, GWL_EXSTYLE));
+    };
 
     const DWORD childVisible = WS_CHILD | WS_VISIBLE;
     const struct {
@@ -150,7 +153,8 @@ TEST(CreationOperations, TurnAlignmentIntoTheirOwnStyleBits)
         EXPECT_EQ(0u, extendedStyle(button)) << c.alignment;
         const HWND label = CreateLabelControl(parent, "L", 1, 2, 30, 40, c.alignment, 78);
         EXPECT_EQ(childVisible | c.label, style(label)) << c.alignment;
-        EXPECT_EQ(static_cast<DWORD>(WS_EX_STATICEDGE), extendedStyle(label) & ~WS_EX_NOPARENTNOTIFY);
+        EXPECT_EQ(static_cast<DWORD>(WS_EX_STATICEDGE),
+                  extendedStyle(label) & ~WS_EX_NOPARENTNOTIFY);
         const HWND image = CreateImageControl(parent, "", 1, 2, 30, 40, c.alignment, 79);
         EXPECT_EQ(childVisible | SS_BITMAP | c.label, style(image)) << c.alignment;
         DestroyWindow(button);
@@ -229,7 +233,8 @@ TEST(WinMain, ShowsTheWindowAsAskedAndReturnsTheQuitCode)
     InstanceHandle = InstallerImage();
     ASSERT_NE(nullptr, InstanceHandle);
     SetTimer(nullptr, 0, 100, CloseInstallerWindow);
-    EXPECT_EQ(0, WinMain(InstanceHandle, nullptr, const_cast<LPSTR>("/S /D=X:\\"), SW_SHOWMINNOACTIVE));
+    EXPECT_EQ(
+        0, WinMain(InstanceHandle, nullptr, const_cast<LPSTR>("/S /D=X:\\"), SW_SHOWMINNOACTIVE));
     EXPECT_TRUE(ShownMinimised);
     EXPECT_EQ(0, CountInstallerWindows());
 }
