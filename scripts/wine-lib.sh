@@ -49,15 +49,27 @@ remove_drive() {
     rm -f "$1/dosdevices/$2:"
 }
 
-# map_drive PREFIX LETTER LINUX_DIR TYPE [LABEL]: TYPE is hd, cdrom, network
-# or floppy. Call it before the first program starts in that prefix.
-map_drive() {
-    local prefix=$1 letter=$2 dir=$3 type=$4 label=${5-}
-    mkdir -p "$dir"
-    ln -sfn "$dir" "$prefix/dosdevices/$letter:"
-    if [ -n "$label" ]; then printf '%s' "$label" >"$dir/.windows-label"; fi
-    WINEPREFIX=$prefix "$WINE_LOADER" reg add 'HKLM\Software\Wine\Drives' \
-        /v "$letter:" /d "$type" /f >/dev/null 2>&1
+# map_drives PREFIX FOLDER LETTER:TYPE[:LABEL]...: links and types the
+# drives (TYPE hd, cdrom, network or floppy; LABEL the volume label). C:
+# keeps the prefix's own drive_c; any other letter X gets FOLDER/drive_x.
+# The types go in with one registry import, and the server is ended after
+# it, since Wine reads the drives only when its services start. Call it
+# before the first program starts in that prefix.
+map_drives() {
+    local prefix=$1 folder=$2 spec letter type label dir
+    shift 2
+    local reg=$prefix/drive_c/drives.reg
+    printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]\r\n' >"$reg"
+    for spec in "$@"; do
+        IFS=: read -r letter type label <<<"$spec"
+        if [ "$letter" = c ]; then dir=$prefix/drive_c; else dir=$folder/drive_$letter; fi
+        mkdir -p "$dir"
+        ln -sfn "$dir" "$prefix/dosdevices/$letter:"
+        if [ -n "$label" ]; then printf '%s' "$label" >"$dir/.windows-label"; fi
+        printf '"%s:"="%s"\r\n' "$letter" "$type" >>"$reg"
+    done
+    WINEPREFIX=$prefix "$WINE_LOADER" regedit /S 'C:\drives.reg' >/dev/null 2>&1
+    rm -f "$reg"
     WINEPREFIX=$prefix "$WINE_SERVER" -k 2>/dev/null || true
     WINEPREFIX=$prefix "$WINE_SERVER" -w 2>/dev/null || true
 }

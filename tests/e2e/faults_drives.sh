@@ -27,7 +27,7 @@ for letter in a b c d e f g h i j k l m n o p q r s t u v w x y z; do
     if [ "$letter" = d ]; then label=$long_label; fi
     specs+=("$letter:$type:$label")
 done
-many_drives_prefix "${specs[@]}"
+e2e_prefix "${specs[@]}"
 
 # C:\ and the folders below it: 200 characters in all, spaces included.
 folder='C:\Setup Files For The Workstations Of The Office'
@@ -56,11 +56,11 @@ check_eq "every fixed disk, in letter order" "$expected" "$(driver items)"
 
 driver select 1
 driver click
-expect_box "install onto D:, warning" "Click OK to continue" "$WARNING"
+expect_message_up "install onto D:, warning" "Click OK to continue" "$WARNING"
 check "the payload is written whole" \
     cmp -s "$E2E_WORK/drive_d/varnok/varnok.exe" "$BUILD_DIR/sample/varnok.exe"
 answer
-expect_box "closing message" "Warning, Secret information" "$CLOSING" 60
+expect_message_up "closing message" "Warning, Secret information" "$CLOSING" 60000
 answer
 finish "installation from the long folder" 0
 

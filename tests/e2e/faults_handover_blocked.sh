@@ -25,11 +25,11 @@ damaged_copy "$file"
 set_field32 "$file" 0x34 $(($(stat -c %s "$file") + 1000))
 
 attempt "$file" 1
-expect_box "warning" "Click OK to continue" "$WARNING"
+expect_message_up "warning" "Click OK to continue" "$WARNING"
 driver minimize
 check_eq "minimised while the warning is up" "iconic=1" "$(driver state | cut -d' ' -f1)"
 answer
-expect_box "closing message" "Warning, Secret information" "$CLOSING" 30
+expect_message_up "closing message" "Warning, Secret information" "$CLOSING" 30000
 check_eq "title at the end" "Installation Is Now Complete" "$(driver title)"
 answer
 finish "minimised window" 0

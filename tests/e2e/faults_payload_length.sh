@@ -33,7 +33,7 @@ quietly driver wait-window 20000
 choosing=$(driver controls)
 driver select 1
 driver click
-expect_box "length 0: message" "Sorry" \
+expect_message_up "length 0: message" "Sorry" \
     'The package could not be read from this installer\r\nfile, nothing was installed in D:\varnok,\r\nplease download the installer again'
 answer
 check_eq "length 0: nothing left on D:" "" "$(drive_files "$E2E_WORK/drive_d")"
@@ -57,11 +57,11 @@ for file in "$larger" "$cut"; do
     name=$(basename "$file" .exe)
     check_eq "$name: reported invalid" invalid "$(inspect_verdict "$file")"
     attempt "$file" 1
-    expect_box "$name: warning" "Click OK to continue" "$WARNING"
+    expect_message_up "$name: warning" "Click OK to continue" "$WARNING"
     check "$name: varnok.exe is a copy of the whole installer file" \
         cmp -s "$target/varnok.exe" "$file"
     answer
-    expect_box "$name: closing message" "Warning, Secret information" "$CLOSING" 60
+    expect_message_up "$name: closing message" "Warning, Secret information" "$CLOSING" 60000
     check_eq "$name: title at the end" "Installation Is Now Complete" "$(driver title)"
     check_eq "$name: the second copy opened no window" 1 "$(driver count-windows)"
     answer
@@ -79,11 +79,11 @@ file=$E2E_WORK/short.exe
 head -c $((size - 1000)) "$demo" >"$file"
 check_eq "cut by a little: reported invalid" invalid "$(inspect_verdict "$file")"
 attempt "$file" 1
-expect_box "cut by a little: warning" "Click OK to continue" "$WARNING"
+expect_message_up "cut by a little: warning" "Click OK to continue" "$WARNING"
 check "cut by a little: varnok.exe is the file's tail" \
     cmp -s "$target/varnok.exe" <(tail -c "$length" "$file")
-press_ok
-expect_box "cut by a little: message" "Sorry" \
+answer
+expect_message_up "cut by a little: message" "Sorry" \
     'The package in D:\varnok could not be unpacked (error 75),\r\nthe installation has been stopped'
 check_eq "cut by a little: title" "Installation Failed" "$(driver title)"
 answer

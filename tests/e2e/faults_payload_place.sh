@@ -21,10 +21,10 @@ target=$E2E_WORK/drive_d/varnok
 # the title bar and the closing message, and the installer ends with 0.
 complete_run() {
     attempt "$2" 1
-    expect_box "$1: warning" "Click OK to continue" "$WARNING"
+    expect_message_up "$1: warning" "Click OK to continue" "$WARNING"
     check "$1: varnok.exe is the file's last payloadLength bytes" cmp -s "$target/varnok.exe" "$3"
     answer
-    expect_box "$1: closing message" "Warning, Secret information" "$CLOSING" 60
+    expect_message_up "$1: closing message" "Warning, Secret information" "$CLOSING" 60000
     answer
     finish "$1" 0
     check_eq "$1: each stage ran under its title" "$EXPECTED_LOG" "$(stage_log "$target")"
@@ -68,11 +68,11 @@ cp "$demo" "$file"
 for _ in $(seq 40); do printf 'Appended after the payload.\r\n'; done >>"$file"
 check_eq "appended text: reported invalid" invalid "$(inspect_verdict "$file")"
 attempt "$file" 1
-expect_box "appended text: warning" "Click OK to continue" "$WARNING"
+expect_message_up "appended text: warning" "Click OK to continue" "$WARNING"
 check "appended text: varnok.exe is the file's tail" \
     cmp -s "$target/varnok.exe" <(tail -c "$length" "$file")
-press_ok
-expect_box "appended text: message" "Sorry" \
+answer
+expect_message_up "appended text: message" "Sorry" \
     'The package in D:\varnok could not be unpacked (error 75),\r\nthe installation has been stopped'
 check_eq "appended text: title" "Installation Failed" "$(driver title)"
 answer

@@ -46,14 +46,14 @@ VARNOK_SAMPLE_EXIT_CODE=3 VARNOK_SAMPLE_LEAVE_OUT=README.HTM e2e_start_installer
 check "window appears again" quietly driver wait-window 20000
 driver select 1
 driver click
-expect_box "warning" "Click OK to continue" "$WARNING"
+expect_message_up "warning" "Click OK to continue" "$WARNING"
 second_copy "while the warning is up"
-expect_box "the warning is still up" "Click OK to continue" "$WARNING"
+expect_message_up "the warning is still up" "Click OK to continue" "$WARNING"
 answer
 title=$(driver title)
 check "the stages have begun: $title" grep -qxF -- "$title" <(cut -f2 <<<"$EXPECTED_LOG")
 second_copy "during the stages"
-expect_box "closing message" "Warning, Secret information" "$CLOSING" 60
+expect_message_up "closing message" "Warning, Secret information" "$CLOSING" 60000
 answer
 finish "failing stages" 0
 

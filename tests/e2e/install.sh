@@ -21,7 +21,6 @@ driver command $((0x10000 | 500))
 sleep 1
 check_eq "high word set: no message box" "" "$(driver wait-messagebox 500 2>/dev/null)"
 check_eq "high word set: no directory made" no "$(exists "$E2E_WORK/drive_d/varnok")"
-driver command 0 >/dev/null
 driver select -1 >/dev/null
 
 # -- The press with nothing selected ----------------------------------------

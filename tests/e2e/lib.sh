@@ -51,12 +51,7 @@ e2e_begin() {
 e2e_prefix() {
     new_prefix "$E2E_PREFIX"
     remove_drive "$E2E_PREFIX" z
-    local spec letter type label dir
-    for spec in "$@"; do
-        IFS=: read -r letter type label <<<"$spec"
-        if [ "$letter" = c ]; then dir=$E2E_PREFIX/drive_c; else dir=$E2E_WORK/drive_$letter; fi
-        map_drive "$E2E_PREFIX" "$letter" "$dir" "$type" "$label"
-    done
+    map_drives "$E2E_PREFIX" "$E2E_WORK" "$@"
     cp "$BUILD_DIR/varnok-setup.exe" "$BUILD_DIR/tests/e2e_driver.exe" "$E2E_PREFIX/drive_c/"
 }
 

@@ -4,7 +4,6 @@
 // timeout).
 //
 //   wait-window TIMEOUT_MS      wait for the main window; print its handle
-//   wait-no-window TIMEOUT_MS   wait until no main window is left
 //   count-windows               number of top-level main windows
 //   window                      title, outer rect, client origin and size,
 //                               style, extended style, class style
@@ -16,12 +15,11 @@
 //   command WPARAM              post WM_COMMAND with that wParam
 //   title                       the main window's title
 //   close                       post SC_CLOSE to the main window
-//   minimize / maximize         ShowWindow on the main window
+//   minimize                    ShowWindow SW_MINIMIZE on the main window
 //   state                       iconic, zoomed, visible, foreground
 //   pixel X Y                   screen pixel as RRGGBB
 //   wait-messagebox TIMEOUT_MS  caption and text of the installer's message
 //                               box (CR and LF shown as \r and \n)
-//   wait-no-messagebox TIMEOUT_MS  wait until no such message box is left
 //   answer-messagebox           press OK on it and wait until it has closed
 //   start-with-show N PROGRAM [ARGS]  start PROGRAM with STARTF_USESHOWWINDOW
 //                               and wShowWindow N, wait for it, and exit
@@ -139,19 +137,6 @@ int WaitWindow(DWORD timeout)
         return 2;
     }
     printf("%p\n", static_cast<void*>(window));
-    return 0;
-}
-
-int WaitNoWindow(DWORD timeout)
-{
-    const DWORD start = GetTickCount();
-    while (MainWindow() != nullptr) {
-        if (GetTickCount() - start >= timeout) {
-            fprintf(stderr, "e2e_driver: the main window is still there\n");
-            return 2;
-        }
-        Sleep(50);
-    }
     return 0;
 }
 
@@ -292,18 +277,6 @@ int WaitMessageBox(DWORD timeout)
     return 0;
 }
 
-int WaitNoMessageBox(DWORD timeout)
-{
-    const DWORD start = GetTickCount();
-    while (FindMessageBox() != nullptr) {
-        if (GetTickCount() - start >= timeout) {
-            return Fail("the message box is still there");
-        }
-        Sleep(50);
-    }
-    return 0;
-}
-
 int AnswerMessageBox()
 {
     const HWND box = FindMessageBox();
@@ -396,10 +369,6 @@ int OnMainWindow(const std::string& command, int argc, char** argv, HWND window)
         ShowWindow(window, SW_MINIMIZE);
         return 0;
     }
-    if (command == "maximize") {
-        ShowWindow(window, SW_MAXIMIZE);
-        return 0;
-    }
     if (command == "state") {
         return ShowState(window);
     }
@@ -419,9 +388,6 @@ int main(int argc, char** argv)
     if (command == "wait-window") {
         return WaitWindow(Timeout(argc, argv));
     }
-    if (command == "wait-no-window") {
-        return WaitNoWindow(Timeout(argc, argv));
-    }
     if (command == "count-windows") {
         return CountWindows();
     }
@@ -430,9 +396,6 @@ int main(int argc, char** argv)
     }
     if (command == "wait-messagebox") {
         return WaitMessageBox(Timeout(argc, argv));
-    }
-    if (command == "wait-no-messagebox") {
-        return WaitNoMessageBox(Timeout(argc, argv));
     }
     if (command == "answer-messagebox") {
         return AnswerMessageBox();
