@@ -14,6 +14,7 @@
 
 #include "install/payload_layout.h"
 #include "tools/pe_image.h"
+#include "tools/sha256.h"
 
 namespace fs = std::filesystem;
 
@@ -34,8 +35,10 @@ static const char HelpText[] =
     "           IMAGE must end exactly with its last section and have the\n"
     "           DOS header bytes 0x28 to 0x3B zero. OUTPUT is written through\n"
     "           a temporary file in its folder; on failure none is left.\n"
-    "  inspect  print the layout of INSTALLER; exit 0 only when the payload\n"
-    "           starts at the end of the image and ends at the end of the file.\n"
+    "  inspect  print the layout of INSTALLER and the SHA-256 of its image part\n"
+    "           (as linked: with the descriptor zero) and of its payload; exit 0\n"
+    "           only when the payload starts at the end of the image and ends\n"
+    "           at the end of the file.\n"
     "  extract  write the payload of INSTALLER to OUTPUT exactly as the\n"
     "           installer cuts it: the last payloadLength bytes of the file.\n"
     "\n"
@@ -209,6 +212,16 @@ int PackInstaller(const std::string& imagePath, const std::string& payloadPath,
     return FinishTemporary(file, temporary, output, written, err);
 }
 
+// The digest of the image part as it was linked: the descriptor that pack
+// fills in counts as zero, so that it equals the digest of the bare image.
+static std::string LinkedImageDigest(const std::vector<unsigned char>& file, uint64_t imageEnd)
+{
+    std::vector<unsigned char> image(file.begin(), file.begin() + imageEnd);
+    if (image.size() >= PayloadHeaderSize)
+        WritePayloadDescriptor(image.data(), {0, 0});
+    return Sha256Hex(image.data(), image.size());
+}
+
 static const char* YesNo(bool value)
 {
     return value ? "yes" : "no";
@@ -230,9 +243,11 @@ int InspectInstaller(const std::string& installer, std::ostream& out, std::ostre
         (uint64_t)descriptor.payloadOffset + descriptor.payloadLength == fileSize;
 
     const char* kind = "no";
+    std::string payloadDigest = "(the file is too large for an installer)";
     if (fileSize <= UINT32_MAX) {
         PayloadSpan span = LocatePayload(file.data(), (uint32_t)fileSize);
         const unsigned char* payload = file.data() + span.start;
+        payloadDigest = Sha256Hex(payload, span.length);
         if (LooksLikeWindowsProgram(payload, span.length))
             kind = "yes (\"MZ\" and a PE header)";
         else if (span.length >= 2 && payload[0] == 'M' && payload[1] == 'Z')
@@ -244,7 +259,9 @@ int InspectInstaller(const std::string& installer, std::ostream& out, std::ostre
         << "file size:                 " << fileSize << "\n"
         << "payload is a program:      " << kind << "\n"
         << "offset is the image end:   " << YesNo(offsetAtImageEnd) << "\n"
-        << "offset+length is the size: " << YesNo(lengthReachesEnd) << "\n";
+        << "offset+length is the size: " << YesNo(lengthReachesEnd) << "\n"
+        << "image SHA-256:             " << LinkedImageDigest(file, rawEnd) << "\n"
+        << "payload SHA-256:           " << payloadDigest << "\n";
     return offsetAtImageEnd && lengthReachesEnd ? ExitSuccess : ExitFailure;
 }
 

@@ -16,6 +16,7 @@
 #include "install/payload_layout.h"
 #include "tools/mkinstaller_commands.h"
 #include "tools/pe_image.h"
+#include "tools/sha256.h"
 
 namespace fs = std::filesystem;
 typedef std::vector<unsigned char> Bytes;
@@ -82,6 +83,11 @@ static Bytes Load(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+static std::string Digest(const Bytes& bytes)
+{
+    return Sha256Hex(bytes.data(), bytes.size());
 }
 
 static std::set<std::string> Listing(const fs::path& folder)
@@ -188,6 +194,13 @@ TEST_F(Mkinstaller, PackInspectExtractRoundTripByteForByte)
     EXPECT_NE(out.str().find("payloadLength:             70001\n"), std::string::npos);
     EXPECT_NE(out.str().find("file size:                 72561\n"), std::string::npos);
     EXPECT_NE(out.str().find("begins with \"MZ\", but has no PE header"), std::string::npos);
+    // The digests match those of the bare image and of the package, which
+    // a user can take with sha256sum.
+    EXPECT_NE(out.str().find("image SHA-256:             " + Digest(imageBytes) + "\n"),
+              std::string::npos)
+        << out.str();
+    EXPECT_NE(out.str().find("payload SHA-256:           " + Digest(payloadBytes) + "\n"),
+              std::string::npos);
 
     fs::path extracted = dir / "varnok.exe";
     ASSERT_EQ(Run({"extract", output, extracted}), ExitSuccess) << err.str();
@@ -199,6 +212,8 @@ TEST_F(Mkinstaller, PackInspectExtractRoundTripByteForByte)
     ASSERT_EQ(Run({"pack", image, payload, output}), ExitSuccess) << err.str();
     EXPECT_EQ(Load(output).size(), 0xA00u);
     ASSERT_EQ(Run({"inspect", output}), ExitSuccess) << out.str();
+    EXPECT_NE(out.str().find("image SHA-256:             " + Digest(imageBytes)), std::string::npos);
+    EXPECT_NE(out.str().find("payload SHA-256:           " + Digest(Bytes())), std::string::npos);
     ASSERT_EQ(Run({"extract", output, extracted}), ExitSuccess);
     EXPECT_TRUE(fs::exists(extracted));
     EXPECT_EQ(fs::file_size(extracted), 0u);
@@ -226,6 +241,8 @@ TEST_F(Mkinstaller, InspectFailsAndExtractCutsLikeTheInstallerWhenTheLayoutIsBro
     EXPECT_EQ(Run({"inspect", output}), ExitFailure);
     EXPECT_NE(out.str().find("offset is the image end:   yes"), std::string::npos) << out.str();
     EXPECT_NE(out.str().find("offset+length is the size: no"), std::string::npos);
+    Bytes tail(appended.end() - 5000, appended.end());
+    EXPECT_NE(out.str().find("payload SHA-256:           " + Digest(tail)), std::string::npos);
     ASSERT_EQ(Run({"extract", output, dir / "b"}), ExitSuccess);
     EXPECT_EQ(Load(dir / "b"), Bytes(appended.end() - 5000, appended.end()));
 
