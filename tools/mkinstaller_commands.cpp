@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 static const char UsageText[] = "Usage: mkinstaller pack IMAGE PAYLOAD OUTPUT\n"
                                 "       mkinstaller inspect INSTALLER\n"
                                 "       mkinstaller extract INSTALLER OUTPUT\n"
-                                "       mkinstaller --help\n";
+                                "       mkinstaller --help | --version\n";
 
 static const char HelpText[] =
     "\n"
@@ -290,6 +290,10 @@ int RunMkinstaller(int argc, const char* const* argv, std::ostream& out, std::os
     std::string command = argc > 1 ? argv[1] : "";
     if (command == "--help" || command == "-h" || command == "help") {
         out << UsageText << HelpText;
+        return ExitSuccess;
+    }
+    if (command == "--version") {
+        out << "mkinstaller " << VARNOK_VERSION << "\n";
         return ExitSuccess;
     }
     if (command == "pack" && argc == 5)
