@@ -10,7 +10,7 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
 # The template prefix is made once with wineboot; every run gets a
 # hard-linked copy of it (instant, and it costs almost no disk space).
-TEMPLATE_KIND="wine64 prefix, registry copied per run"
+TEMPLATE_KIND="$(basename "$WINE_LOADER") prefix, registry copied per run"
 wine_template() {
     local template=$WINE_ROOT/template
     mkdir -p "$WINE_ROOT"
@@ -21,10 +21,18 @@ wine_template() {
         if [ "$(cat "$template/.ready" 2>/dev/null)" != "$TEMPLATE_KIND" ]; then
             rm -rf "$template"
             WINEPREFIX=$template "$WINE_LOADER" wineboot -i >/dev/null 2>&1
+            no_crash_dialog "$template"
             WINEPREFIX=$template "$WINE_SERVER" -w
             echo "$TEMPLATE_KIND" >"$template/.ready"
         fi
     ) 9>"$WINE_ROOT/template.lock"
+}
+
+# no_crash_dialog PREFIX: a program that crashes ends at once, with Wine's
+# backtrace on stderr, instead of waiting for someone to close a dialog.
+no_crash_dialog() {
+    WINEPREFIX=$1 "$WINE_LOADER" reg add 'HKCU\Software\Wine\WineDbg' \
+        /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 }
 
 # new_prefix DIR: a fresh prefix at DIR (drive C: and Z:, which maps /).

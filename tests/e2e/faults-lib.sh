@@ -11,13 +11,12 @@ field32() {
 }
 
 # set_field32 FILE OFFSET VALUE: stores VALUE there, the rest unchanged.
+# (Plain shell: the 32-bit test guest has no Python.)
 set_field32() {
-    python3 - "$1" "$2" "$3" <<'PY'
-import struct, sys
-with open(sys.argv[1], 'r+b') as f:
-    f.seek(int(sys.argv[2], 0))
-    f.write(struct.pack('<I', int(sys.argv[3], 0)))
-PY
+    local value=$(($3)) bytes
+    bytes=$(printf '\\%03o\\%03o\\%03o\\%03o' $((value & 255)) $((value >> 8 & 255)) \
+        $((value >> 16 & 255)) $((value >> 24 & 255)))
+    printf "$bytes" | dd of="$1" bs=1 seek=$(($2)) conv=notrunc status=none
 }
 
 # damaged_copy OUTPUT: a copy of the demo installer to damage.

@@ -53,7 +53,7 @@ done
 check_eq "banner drawn" no "$banner_black"
 
 # A screenshot of the window for the documentation.
-shots=$BUILD_DIR/../screenshots
+shots=$BUILD_DIR/screenshots
 mkdir -p "$shots"
 read -r left top right bottom <<<"$(field rect "$info")"
 import -window root "$E2E_WORK/screen.png" &&
