@@ -123,13 +123,16 @@ TEST(RunAndWait, WithoutTheWaitReturnsAtOnce)
     std::string dir = Stage("nowait");
     ErrorNumber error = 0;
     DWORD start = GetTickCount();
-    RunAndWait("svcchild report.txt 3000 done.txt", SW_SHOWNORMAL, false, error);
+    // The child sleeps 8 s before it writes done.txt: a call that waited
+    // would take at least that long, however slowly the machine starts a
+    // process (seconds under emulation).
+    RunAndWait("svcchild report.txt 8000 done.txt", SW_SHOWNORMAL, false, error);
     DWORD took = GetTickCount() - start;
     bool doneAtReturn = Exists(dir + "\\done.txt");
 
     EXPECT_EQ(error, 0);
     EXPECT_FALSE(doneAtReturn);
-    EXPECT_LT(took, 2000u);
+    EXPECT_LT(took, 8000u);
     ASSERT_TRUE(WaitForFile(dir + "\\done.txt")) << "the program did not run";
     EXPECT_EQ(Field(ReadWhole(dir + "\\report.txt"), "show"), "1");
 }
