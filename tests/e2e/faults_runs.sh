@@ -24,7 +24,7 @@ target=$E2E_WORK/drive_d/varnok
 # ends with 0 within 20 seconds, leaving one main window.
 second_copy() {
     local rc=0
-    (cd "$E2E_PREFIX/drive_c" && exec timeout 20 "$WINE_LOADER" 'C:\varnok-setup.exe') || rc=$?
+    (cd "$E2E_PREFIX/drive_c" && exec timeout $((20 * E2E_TIME_SCALE)) "$WINE_LOADER" 'C:\varnok-setup.exe') || rc=$?
     check_eq "$1: the second copy ends with 0" 0 "$rc"
     check_eq "$1: one main window" 1 "$(driver count-windows)"
 }

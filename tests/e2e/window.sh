@@ -65,7 +65,7 @@ check "screenshot saved" test -s "$shots/main-window.png"
 driver minimize
 check_eq "first copy minimised" "iconic=1" "$(driver state | cut -d' ' -f1)"
 rc=0
-(cd "$E2E_PREFIX/drive_c" && timeout 60 "$WINE_LOADER" 'C:\varnok-setup.exe') || rc=$?
+(cd "$E2E_PREFIX/drive_c" && timeout $((60 * E2E_TIME_SCALE)) "$WINE_LOADER" 'C:\varnok-setup.exe') || rc=$?
 check_eq "second copy exits with 0" 0 "$rc"
 check_eq "second copy creates no window" 1 "$(driver count-windows)"
 check_eq "first copy restored" "iconic=0 zoomed=0 visible=1" "$(driver state | cut -d' ' -f1-3)"
