@@ -89,13 +89,88 @@ e2e_wait_installer() {
     return "$rc"
 }
 
-# driver SUBCOMMAND [ARGS...]: the driver's output, without CRs.
+# driver SUBCOMMAND [ARGS...]: the driver's output, without CRs. The stderr
+# of each call (the driver's own lines, and Wine's error messages) is kept in
+# a log of its own under $E2E_WORK/driver/; when the call fails, the report
+# below says what happened, on stderr.
 driver() {
-    local rc
-    (cd "$E2E_PREFIX/drive_c" && "$WINE_LOADER" 'C:\e2e_driver.exe' "$@") | tr -d '\r'
+    local rc log start
+    log=$E2E_WORK/driver/$(date +%H%M%S.%N)-$1.log
+    mkdir -p "$E2E_WORK/driver"
+    start=$(date +%s%N)
+    (cd "$E2E_PREFIX/drive_c" && E2E_DRIVER_TRACE=1 WINEDEBUG=-all,err+all \
+        exec "$WINE_LOADER" 'C:\e2e_driver.exe' "$@" 2>"$log") | tr -d '\r'
     rc=${PIPESTATUS[0]}
-    if [ "$rc" -ne 0 ]; then echo "driver $* ended with $rc" >&2; fi
+    if [ "$rc" -ne 0 ]; then
+        driver_report "$rc" $((($(date +%s%N) - start) / 1000000)) "$log" "$@" >&2
+    fi
     return "$rc"
+}
+
+# driver_report RC MS LOG SUBCOMMAND [ARGS...]: why a driver call failed:
+# Wine's exit status and what the call wrote on stderr (the driver writes a
+# line as main() begins and as it returns, so a call that never reached the
+# driver, or died inside it, shows as such), then the state of the
+# installer, of the prefix's Wine processes and server, and of the display.
+driver_report() {
+    local rc=$1 ms=$2 log=$3
+    shift 3
+    echo "driver $*: exit status $rc after $ms ms; its stderr:"
+    if [ -s "$log" ]; then sed 's/^/    /' "$log"; else echo "    (nothing)"; fi
+    if [ -n "$INSTALLER_PID" ]; then
+        if kill -0 "$INSTALLER_PID" 2>/dev/null; then
+            echo "  installer (timeout pid $INSTALLER_PID): running"
+        else
+            echo "  installer (timeout pid $INSTALLER_PID): ended"
+        fi
+    fi
+    echo "  Wine processes of the prefix:$(prefix_processes)"
+    echo "  wineserver of the prefix: $(prefix_server)"
+    echo "  display: $(display_owner)"
+    echo "  the installer's state (driver status):"
+    (cd "$E2E_PREFIX/drive_c" && WINEDEBUG=-all,err+all \
+        "$WINE_LOADER" 'C:\e2e_driver.exe' status 2>&1) | tr -d '\r' | sed 's/^/    /'
+    echo "    (status exit status ${PIPESTATUS[0]})"
+}
+
+# prefix_processes: " PID:NAME" for every process started in this prefix.
+prefix_processes() {
+    local proc
+    for proc in /proc/[0-9]*; do
+        if { tr '\0' '\n' <"$proc/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$E2E_PREFIX"; then
+            printf ' %s:%s' "${proc#/proc/}" "$(cat "$proc/comm" 2>/dev/null)"
+        fi
+    done
+}
+
+# prefix_server: the wineserver that serves this prefix: it works in a
+# folder named after the prefix's device and inode (under /tmp/.wine-UID, or
+# under the folder that Debian's Wine names in the prefix's file wineserver).
+prefix_server() {
+    local dev ino name proc
+    if ! read -r dev ino < <(stat -c '%d %i' "$E2E_PREFIX" 2>/dev/null); then
+        echo "none (the prefix folder is gone)"
+        return
+    fi
+    name=server-$(printf '%x-%x' "$dev" "$ino")
+    for proc in /proc/[0-9]*; do
+        if [[ $(readlink "$proc/cwd" 2>/dev/null) == */"$name" ]]; then
+            echo "pid ${proc#/proc/} ($(cat "$proc/comm" 2>/dev/null)) in $(readlink "$proc/cwd")"
+            return
+        fi
+    done
+    echo "none (no process works in a folder $name)"
+}
+
+# display_owner: DISPLAY, the Xvfb that holds its lock, and whether that is
+# the one this scenario started.
+display_owner() {
+    local n=${DISPLAY#:} owner
+    owner=$(tr -d ' ' <"/tmp/.X$n-lock" 2>/dev/null)
+    printf '%s served by pid %s; this scenario started pid %s' "$DISPLAY" "${owner:-none}" \
+        "${XVFB_PID:-none}"
+    if [ -n "$XVFB_PID" ] && ! kill -0 "$XVFB_PID" 2>/dev/null; then printf ' (ended)'; fi
+    echo
 }
 
 # quietly COMMAND...: runs the command with its output discarded.

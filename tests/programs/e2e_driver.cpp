@@ -1,7 +1,10 @@
 // e2e_driver: looks at and drives a running installer from another process,
 // one subcommand per call, for the end-to-end scripts. Prints plain text
-// lines; exits 0 on success, 1 with a reason on stderr otherwise (2 on a
-// timeout).
+// lines; exits 0 on success, otherwise 1 (2 on a timeout, or the exit code
+// of the program that start-with-show ran), always with a reason on stderr.
+// With E2E_DRIVER_TRACE set in the environment it also writes a line to
+// stderr when main() begins and when it returns, so that a failed call shows
+// whether the driver ran at all.
 //
 //   wait-window TIMEOUT_MS      wait for the main window; print its handle
 //   count-windows               number of top-level main windows
@@ -15,6 +18,9 @@
 //   command WPARAM              post WM_COMMAND with that wParam
 //   title                       the main window's title
 //   close                       post SC_CLOSE to the main window
+//   status                      whether the main window is there, whose it
+//                               is, whether its thread answers, and any
+//                               message box; never fails
 //   minimize                    ShowWindow SW_MINIMIZE on the main window
 //   state                       iconic, zoomed, visible, foreground
 //   pixel X Y                   screen pixel as RRGGBB
@@ -44,10 +50,38 @@ const char MainClass[] = "vnki_Class";
 const char MessageBoxClass[] = "#32770";
 const int MessageBoxTextId = 0xFFFF;
 
-int Fail(const char* reason)
+// Set once a reason for a non-zero exit code is on stderr.
+bool ReasonGiven = false;
+
+int FailWith(int code, const char* reason)
 {
     fprintf(stderr, "e2e_driver: %s\n", reason);
-    return 1;
+    ReasonGiven = true;
+    return code;
+}
+
+int Fail(const char* reason)
+{
+    return FailWith(1, reason);
+}
+
+// A failed Windows call, with its last error.
+int FailCall(const char* call)
+{
+    const DWORD error = GetLastError();
+    char reason[256];
+    snprintf(reason, sizeof reason, "%s failed (error %lu)", call,
+             static_cast<unsigned long>(error));
+    return Fail(reason);
+}
+
+// Posts a message to another process's window; fails with the last error.
+int Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!PostMessageA(window, message, wParam, lParam)) {
+        return FailCall("PostMessageA");
+    }
+    return 0;
 }
 
 std::string Utf8(const wchar_t* text)
@@ -133,8 +167,7 @@ int WaitWindow(DWORD timeout)
 {
     const HWND window = WaitFor(MainWindow, timeout);
     if (window == nullptr) {
-        fprintf(stderr, "e2e_driver: no window of class %s\n", MainClass);
-        return 2;
+        return FailWith(2, (std::string("no window of class ") + MainClass).c_str());
     }
     printf("%p\n", static_cast<void*>(window));
     return 0;
@@ -269,8 +302,7 @@ int WaitMessageBox(DWORD timeout)
 {
     const HWND box = WaitFor(FindMessageBox, timeout);
     if (box == nullptr) {
-        fprintf(stderr, "e2e_driver: no message box\n");
-        return 2;
+        return FailWith(2, "no message box");
     }
     printf("caption: %s\n", Escaped(WindowText(box)).c_str());
     printf("text: %s\n", Escaped(WindowText(GetDlgItem(box, MessageBoxTextId))).c_str());
@@ -283,7 +315,9 @@ int AnswerMessageBox()
     if (box == nullptr) {
         return Fail("no message box");
     }
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    if (Post(box, WM_COMMAND, IDOK, 0) != 0) {
+        return 1;
+    }
     // Wait for this box to go, not for every box: the installer may put up
     // the next one at once.
     const DWORD start = GetTickCount();
@@ -321,14 +355,60 @@ int StartWithShow(int argc, char** argv)
     PROCESS_INFORMATION process = {};
     if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process)) {
-        return Fail("the program could not be started");
+        return FailCall("CreateProcessA");
     }
-    WaitForSingleObject(process.hProcess, INFINITE);
     DWORD exitCode = 1;
-    GetExitCodeProcess(process.hProcess, &exitCode);
+    const bool ended = WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0;
+    const bool known = ended && GetExitCodeProcess(process.hProcess, &exitCode);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    return static_cast<int>(exitCode);
+    if (!known) {
+        return FailCall("waiting for the program");
+    }
+    if (exitCode != 0) {
+        char reason[300];
+        snprintf(reason, sizeof reason, "%s ended with exit code %lu", argv[3],
+                 static_cast<unsigned long>(exitCode));
+        return FailWith(static_cast<int>(exitCode), reason);
+    }
+    return 0;
+}
+
+// What a failed call leaves to look at: the main window, its process and
+// thread, whether the thread answers a message within two seconds (asked
+// with SendMessageTimeout, so a busy or hung installer cannot hang the
+// driver), and the message box that is up. Texts are read with
+// GetWindowTextW, which does not need the window's thread.
+int ShowStatus()
+{
+    const HWND window = MainWindow();
+    if (window == nullptr) {
+        printf("window: none\n");
+    } else {
+        DWORD process = 0;
+        const DWORD thread = GetWindowThreadProcessId(window, &process);
+        printf("window: %p process=%lu thread=%lu visible=%d iconic=%d enabled=%d title=%s\n",
+               static_cast<void*>(window), static_cast<unsigned long>(process),
+               static_cast<unsigned long>(thread), IsWindowVisible(window) ? 1 : 0,
+               IsIconic(window) ? 1 : 0, IsWindowEnabled(window) ? 1 : 0,
+               WindowText(window).c_str());
+        DWORD_PTR result = 0;
+        const DWORD start = GetTickCount();
+        if (SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result)) {
+            printf("answers: yes, in %lu ms\n", static_cast<unsigned long>(GetTickCount() - start));
+        } else {
+            printf("answers: no (error %lu after %lu ms)\n",
+                   static_cast<unsigned long>(GetLastError()),
+                   static_cast<unsigned long>(GetTickCount() - start));
+        }
+    }
+    if (const HWND box = FindMessageBox()) {
+        printf("message box: caption=%s text=%s\n", Escaped(WindowText(box)).c_str(),
+               Escaped(WindowText(GetDlgItem(box, MessageBoxTextId))).c_str());
+    } else {
+        printf("message box: none\n");
+    }
+    return 0;
 }
 
 // The subcommands that act on the running installer's main window.
@@ -350,20 +430,17 @@ int OnMainWindow(const std::string& command, int argc, char** argv, HWND window)
         return SelectItem(window, atoi(argv[2]));
     }
     if (command == "click") {
-        PostMessageA(window, WM_COMMAND, 500, reinterpret_cast<LPARAM>(GetDlgItem(window, 500)));
-        return 0;
+        return Post(window, WM_COMMAND, 500, reinterpret_cast<LPARAM>(GetDlgItem(window, 500)));
     }
     if (command == "command" && argc > 2) {
-        PostMessageA(window, WM_COMMAND, static_cast<WPARAM>(strtoull(argv[2], nullptr, 0)), 0);
-        return 0;
+        return Post(window, WM_COMMAND, static_cast<WPARAM>(strtoull(argv[2], nullptr, 0)), 0);
     }
     if (command == "title") {
         printf("%s\n", WindowText(window).c_str());
         return 0;
     }
     if (command == "close") {
-        PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-        return 0;
+        return Post(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     }
     if (command == "minimize") {
         ShowWindow(window, SW_MINIMIZE);
@@ -375,12 +452,8 @@ int OnMainWindow(const std::string& command, int argc, char** argv, HWND window)
     return Fail(("unknown subcommand or missing argument: " + command).c_str());
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int Run(int argc, char** argv)
 {
-    // Plain LF line ends for the shell scripts.
-    _setmode(_fileno(stdout), _O_BINARY);
     if (argc < 2) {
         return Fail("usage: e2e_driver SUBCOMMAND [ARGS...]");
     }
@@ -403,9 +476,44 @@ int main(int argc, char** argv)
     if (command == "start-with-show") {
         return StartWithShow(argc, argv);
     }
+    if (command == "status") {
+        return ShowStatus();
+    }
     const HWND window = MainWindow();
     if (window == nullptr) {
         return Fail("no installer window");
     }
     return OnMainWindow(command, argc, argv, window);
+}
+
+// A crash is reported as such before the process ends with its code.
+LONG WINAPI ReportCrash(EXCEPTION_POINTERS* exception)
+{
+    fprintf(stderr, "e2e_driver: exception 0x%08lX at %p\n",
+            static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode),
+            exception->ExceptionRecord->ExceptionAddress);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // Plain LF line ends for the shell scripts.
+    _setmode(_fileno(stdout), _O_BINARY);
+    SetUnhandledExceptionFilter(ReportCrash);
+    const bool trace = getenv("E2E_DRIVER_TRACE") != nullptr;
+    if (trace) {
+        fprintf(stderr, "e2e_driver: begins (process %lu)\n",
+                static_cast<unsigned long>(GetCurrentProcessId()));
+    }
+    const int code = Run(argc, argv);
+    if (code != 0 && !ReasonGiven) {
+        fprintf(stderr, "e2e_driver: ends with %d without a reason of its own\n", code);
+    }
+    fflush(stdout);
+    if (trace) {
+        fprintf(stderr, "e2e_driver: returns %d\n", code);
+    }
+    return code;
 }
