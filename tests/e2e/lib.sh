@@ -32,10 +32,24 @@ e2e_cleanup() {
     stop_display
 }
 
-# e2e_begin NAME BUILD_DIR
+# e2e_begin NAME BUILD_DIR: the work folder is BUILD_DIR/e2e/NAME-PID, this
+# run's own. Several people may test one checkout at the same time: with one
+# folder per scenario, a second run of it removed the first one's prefix and
+# made its own there, so that the first run's driver calls (which find their
+# Wine server through the prefix folder) met the second run's server, and
+# the second run's "wineserver -k" ended them in the middle of a call. The
+# folders of earlier runs whose shell has ended are removed (after ending
+# any server of theirs), so a failed run's folder stays until the next run.
 e2e_begin() {
     BUILD_DIR=$(cd "$2" && pwd)
-    E2E_WORK=$BUILD_DIR/e2e/$1
+    local old
+    for old in "$BUILD_DIR/e2e/$1"-*; do
+        [ -d "$old" ] || continue
+        kill -0 "${old##*-}" 2>/dev/null && continue
+        end_prefix "$old/prefix"
+        rm -rf "$old"
+    done
+    E2E_WORK=$BUILD_DIR/e2e/$1-$$
     E2E_PREFIX=$E2E_WORK/prefix
     rm -rf "$E2E_WORK"
     mkdir -p "$E2E_WORK"
