@@ -86,24 +86,32 @@ end_prefix() {
     WINEPREFIX=$1 "$WINE_SERVER" -k 2>/dev/null || true
 }
 
-# ensure_display: start an Xvfb of our own when no display is set.
+# ensure_display [SIZE]: start an Xvfb of our own when no display is set (or
+# FORCE_XVFB is set). Xvfb chooses a free display number itself (-displayfd)
+# by taking that number's lock, so two scripts that start one at the same
+# moment always get two displays; a script that chose the number by looking
+# for lock files could pick the one that another Xvfb was just taking, and
+# then share that Xvfb until its owner stopped it. Xvfb writes the number
+# once it accepts connections.
 XVFB_PID=
 ensure_display() {
     local size=${1:-1024x768x24}
     if [ -n "${DISPLAY-}" ] && [ -z "${FORCE_XVFB-}" ]; then return 0; fi
-    local n
-    for n in $(seq 90 190); do
-        if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-            Xvfb ":$n" -screen 0 "$size" -nolisten tcp >/dev/null 2>&1 &
-            XVFB_PID=$!
-            export DISPLAY=":$n"
-            for _ in $(seq 50); do
-                [ -e "/tmp/.X11-unix/X$n" ] && return 0
-                sleep 0.1
-            done
-            kill "$XVFB_PID" 2>/dev/null
+    local numberfile
+    numberfile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp 3>"$numberfile" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    for _ in $(seq 300); do
+        if [ "$(wc -l <"$numberfile")" -ge 1 ]; then
+            export DISPLAY=":$(head -n 1 "$numberfile")"
+            rm -f "$numberfile"
+            return 0
         fi
+        kill -0 "$XVFB_PID" 2>/dev/null || break
+        sleep 0.1
     done
+    rm -f "$numberfile"
+    stop_display
     echo "could not start Xvfb" >&2
     return 1
 }
