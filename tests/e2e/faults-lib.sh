@@ -3,8 +3,6 @@
 # from a fresh start of the installer. Source it after lib.sh and
 # install-lib.sh.
 
-MKINSTALLER=${MKINSTALLER:-$BUILD_DIR/../host/mkinstaller}
-
 # field32 FILE OFFSET: the unsigned 32-bit little-endian number at OFFSET.
 field32() {
     od -An -tu4 -j "$2" -N4 "$1" | tr -d ' '

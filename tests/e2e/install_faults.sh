@@ -76,7 +76,7 @@ check_eq "closing after the faults: exit code 0" 0 "$rc"
 # -- A package that is not a program ---------------------------------------------
 chattr -i "$drive_d"
 printf 'This is not a Windows program.\r\n' >"$E2E_WORK/not-a-program.txt"
-"$BUILD_DIR/../host/mkinstaller" pack "$BUILD_DIR/varnok-setup.exe" \
+"$MKINSTALLER" pack "$BUILD_DIR/varnok-setup.exe" \
     "$E2E_WORK/not-a-program.txt" "$E2E_PREFIX/drive_c/varnok-setup.exe" >/dev/null
 e2e_start_installer
 check "window appears again" quietly driver wait-window 20000

@@ -27,6 +27,7 @@ E2E_PREFIX=
 E2E_WORK=
 
 e2e_cleanup() {
+    driver_session_end
     if [ -n "$E2E_PREFIX" ]; then end_prefix "$E2E_PREFIX"; fi
     if [ -n "$INSTALLER_PID" ]; then kill "$INSTALLER_PID" 2>/dev/null; wait "$INSTALLER_PID" 2>/dev/null; fi
     stop_display
@@ -42,6 +43,8 @@ e2e_cleanup() {
 # any server of theirs), so a failed run's folder stays until the next run.
 e2e_begin() {
     BUILD_DIR=$(cd "$2" && pwd)
+    # The host's mkinstaller; the i386 guest names a 32-bit build of it.
+    MKINSTALLER=${MKINSTALLER:-$BUILD_DIR/../host/mkinstaller}
     local old
     for old in "$BUILD_DIR/e2e/$1"-*; do
         [ -d "$old" ] || continue
@@ -72,20 +75,26 @@ e2e_prefix() {
 # e2e_display WIDTHxHEIGHT: a fresh Xvfb of that size. The prefix's server
 # is ended first, since Wine keeps to the display it started with.
 e2e_display() {
+    driver_session_end
     end_prefix "$E2E_PREFIX"
     WINEPREFIX=$E2E_PREFIX "$WINE_SERVER" -w 2>/dev/null || true
     stop_display
     ensure_display "$1x24"
+    driver_session_start
 }
 
 # Programs started in the background are ended after this many seconds, so
 # that a window that never closes fails the scenario instead of hanging it.
 E2E_TIMEOUT=${E2E_TIMEOUT:-120}
+# Every time limit of a scenario is multiplied by E2E_TIME_SCALE: the i386
+# guest, where each Wine start costs seconds, sets it; the driver reads it too.
+export E2E_TIME_SCALE=${E2E_TIME_SCALE:-1}
 
 # e2e_background PROGRAM [ARGS...]: starts a program of C:\ in the
 # background (under timeout); BACKGROUND_PID is its pid.
 e2e_background() {
-    (cd "$E2E_PREFIX/drive_c" && exec timeout "$E2E_TIMEOUT" "$WINE_LOADER" "C:\\$1" "${@:2}") &
+    (cd "$E2E_PREFIX/drive_c" &&
+        exec timeout $((E2E_TIMEOUT * E2E_TIME_SCALE)) "$WINE_LOADER" "C:\\$1" "${@:2}") &
     BACKGROUND_PID=$!
 }
 
@@ -108,6 +117,10 @@ e2e_wait_installer() {
 # a log of its own under $E2E_WORK/driver/; when the call fails, the report
 # below says what happened, on stderr.
 driver() {
+    if [ -n "$E2E_DRIVER_SESSION" ]; then
+        driver_session_call "$@"
+        return
+    fi
     local rc log start
     log=$E2E_WORK/driver/$(date +%H%M%S.%N)-$1.log
     mkdir -p "$E2E_WORK/driver"
@@ -117,6 +130,63 @@ driver() {
     rc=${PIPESTATUS[0]}
     if [ "$rc" -ne 0 ]; then
         driver_report "$rc" $((($(date +%s%N) - start) / 1000000)) "$log" "$@" >&2
+    fi
+    return "$rc"
+}
+
+# With E2E_DRIVER_SESSION=1 (the i386 guest, where every Wine start costs
+# seconds) one driver process ("e2e_driver serve") answers every call, from
+# the moment the prefix is laid out until its server is ended (e2e_display,
+# the cleanup), when the next one starts. It is started in the scenario's
+# own shell, never inside $(...), so that every call finds it.
+E2E_DRIVER_SESSION=${E2E_DRIVER_SESSION:-}
+DRIVER_PID=
+DRIVER_IN=
+DRIVER_OUT=
+
+driver_session_start() {
+    [ -n "$E2E_DRIVER_SESSION" ] || return 0
+    local dir=$E2E_WORK/driver
+    mkdir -p "$dir"
+    rm -f "$dir/in" "$dir/out"
+    mkfifo "$dir/in" "$dir/out"
+    (cd "$E2E_PREFIX/drive_c" && E2E_DRIVER_TRACE=1 WINEDEBUG=-all,err+all \
+        exec "$WINE_LOADER" 'C:\e2e_driver.exe' serve <"$dir/in" >"$dir/out" 2>>"$dir/session.log") &
+    DRIVER_PID=$!
+    exec {DRIVER_IN}>"$dir/in" {DRIVER_OUT}<"$dir/out"
+}
+
+# The programs that the scenario starts inherit the session's pipes, so the
+# session's end is told by a signal rather than by the end of its input.
+driver_session_end() {
+    [ -n "$DRIVER_PID" ] || return 0
+    exec {DRIVER_IN}>&- {DRIVER_OUT}<&-
+    kill "$DRIVER_PID" 2>/dev/null
+    wait "$DRIVER_PID" 2>/dev/null
+    DRIVER_PID=
+}
+
+# driver_session_call SUBCOMMAND [ARGS...]: driver through the session.
+driver_session_call() {
+    local line rc= start=$SECONDS
+    if [ -z "$DRIVER_PID" ]; then
+        echo "driver $*: no driver session (driver_session_start not called)" >&2
+        return 1
+    fi
+    (IFS=$'\t'; printf '%s\n' "$*") >&"$DRIVER_IN"
+    while IFS= read -r -t $((300 * E2E_TIME_SCALE)) line <&"$DRIVER_OUT"; do
+        line=${line%$'\r'}
+        case $line in
+        "e2e_driver-end "*) rc=${line#e2e_driver-end }; break ;;
+        *) printf '%s\n' "$line" ;;
+        esac
+    done
+    if [ -z "$rc" ]; then
+        echo "driver $*: no answer from the driver session after $((SECONDS - start)) s" >&2
+        rc=1
+    fi
+    if [ "$rc" -ne 0 ]; then
+        driver_report "$rc" $(((SECONDS - start) * 1000)) "$E2E_WORK/driver/session.log" "$@" >&2
     fi
     return "$rc"
 }

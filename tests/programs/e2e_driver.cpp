@@ -6,7 +6,8 @@
 // stderr when main() begins and when it returns, so that a failed call shows
 // whether the driver ran at all.
 //
-//   wait-window TIMEOUT_MS      wait for the main window; print its handle
+//   wait-window TIMEOUT_MS      wait until the main window is shown; print
+//                               its handle
 //   count-windows               number of top-level main windows
 //   window                      title, outer rect, client origin and size,
 //                               style, extended style, class style
@@ -27,6 +28,9 @@
 //   wait-messagebox TIMEOUT_MS  caption and text of the installer's message
 //                               box (CR and LF shown as \r and \n)
 //   answer-messagebox           press OK on it and wait until it has closed
+//   serve                       read subcommands from standard input, one
+//                               per line (arguments separated by tabs), and
+//                               end each answer with "e2e_driver-end CODE"
 //   start-with-show N PROGRAM [ARGS]  start PROGRAM with STARTF_USESHOWWINDOW
 //                               and wShowWindow N, wait for it, and exit
 //                               with its exit code
@@ -43,6 +47,7 @@
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -158,14 +163,32 @@ HWND FindMessageBox()
     return nullptr;
 }
 
+// Time limits are multiplied by E2E_TIME_SCALE from the environment (set
+// where every program start costs seconds, as under emulation).
+DWORD Scaled(DWORD milliseconds)
+{
+    const char* scale = getenv("E2E_TIME_SCALE");
+    const unsigned long factor = scale != nullptr ? strtoul(scale, nullptr, 10) : 1;
+    return milliseconds * static_cast<DWORD>(factor > 0 ? factor : 1);
+}
+
 DWORD Timeout(int argc, char** argv)
 {
-    return argc > 2 ? static_cast<DWORD>(strtoul(argv[2], nullptr, 0)) : 10000;
+    return Scaled(argc > 2 ? static_cast<DWORD>(strtoul(argv[2], nullptr, 0)) : 10000);
+}
+
+// The main window once it is shown: it exists a moment before the installer
+// has shown it with its show command, and a fast caller must not look at it
+// in between.
+HWND ShownMainWindow()
+{
+    const HWND window = MainWindow();
+    return window != nullptr && IsWindowVisible(window) ? window : nullptr;
 }
 
 int WaitWindow(DWORD timeout)
 {
-    const HWND window = WaitFor(MainWindow, timeout);
+    const HWND window = WaitFor(ShownMainWindow, timeout);
     if (window == nullptr) {
         return FailWith(2, (std::string("no window of class ") + MainClass).c_str());
     }
@@ -322,7 +345,7 @@ int AnswerMessageBox()
     // the next one at once.
     const DWORD start = GetTickCount();
     while (IsWindow(box)) {
-        if (GetTickCount() - start >= 10000) {
+        if (GetTickCount() - start >= Scaled(10000)) {
             return Fail("the message box did not close");
         }
         Sleep(20);
@@ -495,6 +518,48 @@ LONG WINAPI ReportCrash(EXCEPTION_POINTERS* exception)
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
+// serve: runs one subcommand per line of standard input (its arguments
+// separated by tabs) and ends each answer with a line "e2e_driver-end CODE",
+// until the input ends. One process for a whole scenario, where starting a
+// Windows program costs seconds (the i386 guest).
+int Serve()
+{
+    std::string line;
+    int c;
+    while ((c = getchar()) != EOF) {
+        if (c != '\n') {
+            line += static_cast<char>(c);
+            continue;
+        }
+        std::vector<std::string> words(1, "e2e_driver");
+        std::string::size_type begin = 0;
+        for (;;) {
+            const std::string::size_type tab = line.find('\t', begin);
+            words.push_back(line.substr(begin, tab - begin));
+            if (tab == std::string::npos) {
+                break;
+            }
+            begin = tab + 1;
+        }
+        std::vector<char*> argv;
+        for (std::string& word : words) {
+            argv.push_back(&word[0]);
+        }
+        argv.push_back(nullptr);
+        ReasonGiven = false;
+        const int code = Run(static_cast<int>(words.size()), argv.data());
+        if (code != 0 && !ReasonGiven) {
+            fprintf(stderr, "e2e_driver: %s ends with %d without a reason of its own\n",
+                    words[1].c_str(), code);
+        }
+        printf("e2e_driver-end %d\n", code);
+        fflush(stdout);
+        fflush(stderr);
+        line.clear();
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -506,6 +571,9 @@ int main(int argc, char** argv)
     if (trace) {
         fprintf(stderr, "e2e_driver: begins (process %lu)\n",
                 static_cast<unsigned long>(GetCurrentProcessId()));
+    }
+    if (argc == 2 && strcmp(argv[1], "serve") == 0) {
+        return Serve();
     }
     const int code = Run(argc, argv);
     if (code != 0 && !ReasonGiven) {
