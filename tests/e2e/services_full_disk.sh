@@ -13,12 +13,14 @@ fi
 
 work=$(mktemp -d /tmp/services_full_disk.XXXXXX)
 mnt=$work/disk
-prefix=$build/e2e-prefix/services_full_disk-$$
+# Beside the scenarios' work folders (one file system with the template
+# prefix, which new_prefix hard-links).
+prefix=$build/e2e/services_full_disk-$$/prefix
 mkdir -p "$mnt"
 cleanup() {
     end_prefix "$prefix"
     umount "$mnt" 2>/dev/null
-    rm -rf "$work" "$prefix"
+    rm -rf "$work" "$(dirname "$prefix")"
 }
 trap cleanup EXIT
 

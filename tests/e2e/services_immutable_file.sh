@@ -14,11 +14,13 @@ fi
 work=$(mktemp -d /tmp/services_immutable.XXXXXX)
 file=$work/locked.bin
 content="this content must stay"
-prefix=$build/e2e-prefix/services_immutable_file-$$
+# Beside the scenarios' work folders (one file system with the template
+# prefix, which new_prefix hard-links).
+prefix=$build/e2e/services_immutable_file-$$/prefix
 cleanup() {
     end_prefix "$prefix"
     chattr -i "$file" 2>/dev/null
-    rm -rf "$work" "$prefix"
+    rm -rf "$work" "$(dirname "$prefix")"
 }
 trap cleanup EXIT
 
