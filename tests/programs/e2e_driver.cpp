@@ -6,8 +6,8 @@
 // stderr when main() begins and when it returns, so that a failed call shows
 // whether the driver ran at all.
 //
-//   wait-window TIMEOUT_MS      wait until the main window is shown; print
-//                               its handle
+//   wait-window TIMEOUT_MS      wait until the main window is shown and its
+//                               thread answers; print its handle
 //   count-windows               number of top-level main windows
 //   window                      title, outer rect, client origin and size,
 //                               style, extended style, class style
@@ -186,11 +186,31 @@ HWND ShownMainWindow()
     return window != nullptr && IsWindowVisible(window) ? window : nullptr;
 }
 
+// Sends a message and waits for the answer at most `timeout` ms. No
+// SMTO_ABORTIFHUNG: Wine counts a thread as hung when it has not asked for a
+// message for five seconds, which an installer still starting up under
+// emulation easily exceeds, and the call would then fail at once.
+bool SendWithin(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD timeout,
+                DWORD_PTR* result)
+{
+    return SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, timeout, result) !=
+           0;
+}
+
+// Waits for the shown main window and then for its thread to answer a
+// message: only then has the installer reached its message loop, and the
+// calls that follow are answered at once.
 int WaitWindow(DWORD timeout)
 {
+    const DWORD start = GetTickCount();
     const HWND window = WaitFor(ShownMainWindow, timeout);
     if (window == nullptr) {
         return FailWith(2, (std::string("no window of class ") + MainClass).c_str());
+    }
+    const DWORD spent = GetTickCount() - start;
+    DWORD_PTR result = 0;
+    if (!SendWithin(window, WM_NULL, 0, 0, spent < timeout ? timeout - spent : 1, &result)) {
+        return FailWith(2, "the window is shown but its thread does not answer");
     }
     printf("%p\n", static_cast<void*>(window));
     return 0;
@@ -280,8 +300,8 @@ int AddItem(HWND window, const char* text)
     WCHAR wide[512];
     MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, 512);
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide),
-                             SMTO_ABORTIFHUNG, 5000, &result)) {
+    if (!SendWithin(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide), Scaled(5000),
+                    &result)) {
         return Fail("the drive list does not answer");
     }
     printf("%ld\n", static_cast<long>(result));
@@ -295,7 +315,7 @@ int SelectItem(HWND window, int index)
         return Fail("no drive list");
     }
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutA(list, LB_SETCURSEL, index, 0, SMTO_ABORTIFHUNG, 5000, &result)) {
+    if (!SendWithin(list, LB_SETCURSEL, index, 0, Scaled(5000), &result)) {
         return Fail("the drive list does not answer");
     }
     return static_cast<LRESULT>(result) == LB_ERR && index != -1 ? Fail("no such item") : 0;
