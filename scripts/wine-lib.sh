@@ -10,7 +10,7 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
 # The template prefix is made once with wineboot; every run gets a
 # hard-linked copy of it (instant, and it costs almost no disk space).
-TEMPLATE_KIND="$(basename "$WINE_LOADER") prefix, registry copied per run"
+TEMPLATE_KIND="$(basename "$WINE_LOADER") prefix, registry copied per run, no crash dialog"
 wine_template() {
     local template=$WINE_ROOT/template
     mkdir -p "$WINE_ROOT"
