@@ -250,7 +250,7 @@ prefix_server() {
 # the one this scenario started.
 display_owner() {
     local n=${DISPLAY#:} owner
-    owner=$(tr -d ' ' <"/tmp/.X$n-lock" 2>/dev/null)
+    owner=$(tr -d ' ' 2>/dev/null <"/tmp/.X$n-lock")
     printf '%s served by pid %s; this scenario started pid %s' "$DISPLAY" "${owner:-none}" \
         "${XVFB_PID:-none}"
     if [ -n "$XVFB_PID" ] && ! kill -0 "$XVFB_PID" 2>/dev/null; then printf ' (ended)'; fi

@@ -418,9 +418,8 @@ int StartWithShow(int argc, char** argv)
 }
 
 // What a failed call leaves to look at: the main window, its process and
-// thread, whether the thread answers a message within two seconds (asked
-// with SendMessageTimeout, so a busy or hung installer cannot hang the
-// driver), and the message box that is up. Texts are read with
+// thread, whether the thread answers a message within two seconds (so a
+// busy or hung installer cannot hang the driver), and the message box that is up. Texts are read with
 // GetWindowTextW, which does not need the window's thread.
 int ShowStatus()
 {
@@ -437,7 +436,7 @@ int ShowStatus()
                WindowText(window).c_str());
         DWORD_PTR result = 0;
         const DWORD start = GetTickCount();
-        if (SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result)) {
+        if (SendWithin(window, WM_NULL, 0, 0, 2000, &result)) {
             printf("answers: yes, in %lu ms\n", static_cast<unsigned long>(GetTickCount() - start));
         } else {
             printf("answers: no (error %lu after %lu ms)\n",
