@@ -89,6 +89,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     if (HandOverToRunningCopy()) {
         return 0;
     }
+    // A damaged or incomplete file is refused before the user chooses
+    // anything.
+    if (!PackageIsSound()) {
+        return DamagedFileExitCode;
+    }
     // Without a class or a window there is nothing to wait for.
     if (!RegisterMainWindowClass() || CreateMainWindow() == nullptr) {
         return 1;

@@ -1,13 +1,16 @@
 // The installation sequence: runs inside the install button's WM_COMMAND.
 //
-// It checks the selection, refuses a drive whose root already holds
-// \varnok, creates and enters X:\varnok, writes the payload there as
-// varnok.exe, swaps the choosing controls for the release notes and runs the
-// six stage programs one after another with the stage in the title bar.
-// When the target cannot be made or the payload cannot be written, it says
-// so, leaves nothing of its own behind and lets the user choose again; when
-// the package cannot even be started, it removes it too, says so and ends
-// the installer with exit code 1.
+// It checks the selection, enters the chosen drive's root, refuses a drive
+// that already holds \varnok, reads and checks the package from the
+// installer's own file, creates and enters X:\varnok, writes the package
+// there as varnok.exe, swaps the choosing controls for the release notes and
+// runs the six stage programs one after another with the stage in the title
+// bar.
+// When the drive cannot be entered, the target cannot be made or the
+// package cannot be read or written, it says so, leaves nothing of its own
+// behind and lets the user choose again; when the package cannot be started,
+// or unpacks none of the later stages' programs, it removes what it wrote,
+// says so and ends the installer with exit code 1.
 
 #include "app/installer.h"
 #include "app/drive_item.h"
@@ -22,6 +25,8 @@ namespace {
 
 const int WhatsNewPanel = HintLabel;  // the panel takes the hint line's id
 
+// The main window owns every box; at start-up there is none yet, and the
+// box has no owner.
 void ShowMessage(const char* text, const char* caption)
 {
     MessageBoxA(MainWindowHandle, text, caption, MB_OK);
@@ -31,6 +36,13 @@ void ShowFailure(Failure failure, char letter, ErrorNumber number)
 {
     char text[256];
     FormatFailureText(text, sizeof text, failure, letter, number);
+    ShowMessage(text, FailureCaption);
+}
+
+void ShowPayloadProblem(PayloadCheck check, ErrorNumber readError)
+{
+    char text[256];
+    FormatPayloadProblem(text, sizeof text, check, readError);
     ShowMessage(text, FailureCaption);
 }
 
@@ -53,26 +65,46 @@ char SelectedDriveLetter()
     return isLetter ? letter : 0;
 }
 
-// Goes to the root of the drive and tries to enter \varnok. Only "not found"
-// means that the target is free.
-bool TargetIsFree(char letter)
+// Makes the root of the chosen drive current, as "X:\" in one step: when
+// the drive cannot be entered, nothing may go on wherever the process
+// happens to be.
+bool EnterDriveRoot(char letter, ErrorNumber& error)
+{
+    const char root[] = {letter, ':', '\\', '\0'};
+    ChangeDirectory(root, error);
+    return error == ErrorNone;
+}
+
+// Tries to enter \varnok from the drive's root; only "not found" means that
+// the target is free. The root is made current again either way, so that an
+// existing folder is not held open while the user renames it.
+bool TargetIsFree()
 {
     ErrorNumber error = ErrorNone;
-    const char drive[] = {letter, '\0'};
-    ChangeDrive(drive, error);
-    ChangeDirectory("\\", error);
     ChangeDirectory("\\varnok", error);
+    ErrorNumber ignored = ErrorNone;
+    ChangeDirectory("\\", ignored);
     return error == ErrorNotFound;
 }
 
 // Removes what a stopped installation made: the partial varnok.exe and the
-// directory it created, from the drive's root.
+// directory it created (when nothing else is in it), from the drive's root.
 void RemoveTarget()
 {
     ErrorNumber ignored = ErrorNone;
     DeleteFiles("varnok.exe", ignored);
     ChangeDirectory("\\", ignored);
     DeleteDirectory("varnok", ignored);
+}
+
+// Whether the unpack stage left any of the later stages' programs.
+bool LaterStagesUnpacked()
+{
+    ErrorNumber ignored = ErrorNone;
+    for (size_t i = 1; i < StageCount; ++i)
+        if (FileExists(Stages[i].program, ignored))
+            return true;
+    return false;
 }
 
 void ShowReleaseNotes(HWND window)
@@ -100,7 +132,28 @@ void CloseInstaller(HWND window, int quitCode)
     SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
+// Stops an installation whose package did nothing useful in stage 1.
+void StopAfterUnpacking(HWND window, Failure failure, char letter, ErrorNumber number)
+{
+    RemoveTarget();
+    SetWindowTextA(MainWindowHandle, FailedTitle);
+    ShowFailure(failure, letter, number);
+    CloseInstaller(window, 1);
+}
+
 }  // namespace
+
+bool PackageIsSound()
+{
+    OwnFile file;
+    ErrorNumber readError = ErrorNone;
+    PayloadCheck check = ExtractPayload(file, readError);
+    ReleaseOwnFile(file);
+    if (check == PayloadIntact)
+        return true;
+    ShowPayloadProblem(check, readError);
+    return false;
+}
 
 InstallationEnding RunInstallation(HWND window)
 {
@@ -112,27 +165,43 @@ InstallationEnding RunInstallation(HWND window)
         return EndedWithoutSelection;
     }
 
-    if (!TargetIsFree(letter)) {
+    if (!EnterDriveRoot(letter, error)) {
+        ShowFailure(DriveNotEntered, letter, error);
+        return EndedOtherwise;
+    }
+    if (!TargetIsFree()) {
         ShowMessage(RefusalText, RefusalCaption);
+        return EndedOtherwise;
+    }
+
+    // Read and checked again before anything is made: the file may have
+    // changed since the installer started.
+    OwnFile file;
+    ErrorNumber readError = ErrorNone;
+    PayloadCheck check = ExtractPayload(file, readError);
+    if (check != PayloadIntact) {
+        ShowPayloadProblem(check, readError);
         return EndedOtherwise;
     }
 
     MakeDirectory("varnok", error);
     if (error != ErrorNone) {
+        ReleaseOwnFile(file);
         ShowFailure(TargetNotMade, letter, error);
         return EndedOtherwise;
     }
     ChangeDirectory("varnok", error);
     if (error != ErrorNone) {
+        ReleaseOwnFile(file);
         ErrorNumber ignored = ErrorNone;
         DeleteDirectory("varnok", ignored);
         ShowFailure(TargetNotMade, letter, error);
         return EndedOtherwise;
     }
 
-    if (!WritePayloadFile(error)) {
+    if (!WritePayloadFile(file, error)) {
         RemoveTarget();
-        ShowFailure(error == ErrorNone ? PayloadNotRead : PayloadNotWritten, letter, error);
+        ShowFailure(PayloadNotWritten, letter, error);
         return EndedOtherwise;
     }
 
@@ -149,18 +218,18 @@ InstallationEnding RunInstallation(HWND window)
 
         ErrorNumber startError = ErrorNone;
         RunAndWait(stage.program, SW_SHOWNORMAL, true, startError);
-        if (startError != ErrorNone) {
-            error = startError;
-            // Without the unpacked package no later stage can do anything;
-            // the useless varnok.exe goes, so that a new attempt is not refused.
-            if (i == 0) {
-                RemoveTarget();
-                SetWindowTextA(MainWindowHandle, FailedTitle);
-                ShowFailure(PackageNotStarted, letter, startError);
-                CloseInstaller(window, 1);
-                return EndedOtherwise;
-            }
+        // Without the unpacked package no later stage can do anything; the
+        // useless varnok.exe goes, so that a new attempt is not refused.
+        if (i == 0 && startError != ErrorNone) {
+            StopAfterUnpacking(window, PackageNotStarted, letter, startError);
+            return EndedOtherwise;
         }
+        if (i == 0 && !LaterStagesUnpacked()) {
+            StopAfterUnpacking(window, PackageUnpackedNothing, letter, ErrorNone);
+            return EndedOtherwise;
+        }
+        if (startError != ErrorNone)
+            error = startError;
         if (stage.deleteAfter)
             DeleteFiles(stage.program, error);
     }

@@ -93,11 +93,17 @@ void AppendNumber(TextBuilder& builder, unsigned number)
     Append(builder, piece);
 }
 
-// " X:\varnok " for the chosen drive.
-void AppendTarget(TextBuilder& builder, char letter)
+// "X:" for the chosen drive.
+void AppendDrive(TextBuilder& builder, char letter)
 {
     const char drive[] = {letter, ':', '\0'};
     Append(builder, drive);
+}
+
+// "X:\varnok" for the chosen drive.
+void AppendTarget(TextBuilder& builder, char letter)
+{
+    AppendDrive(builder, letter);
     Append(builder, "\\varnok");
 }
 
@@ -117,6 +123,14 @@ size_t FormatFailureText(char* text, size_t size, Failure failure, char letter, 
         return 0;
     text[0] = '\0';
     switch (failure) {
+    case DriveNotEntered:
+        Append(builder, "The drive ");
+        AppendDrive(builder, letter);
+        Append(builder, " cannot be used");
+        AppendError(builder, number);
+        Append(builder, CRLF "check that it is still there, or" CRLF
+                             "install this package on another drive");
+        break;
     case TargetNotMade:
         Append(builder, "The directory ");
         AppendTarget(builder, letter);
@@ -124,12 +138,6 @@ size_t FormatFailureText(char* text, size_t size, Failure failure, char letter, 
         AppendError(builder, number);
         Append(builder, CRLF "check that the drive can be written to, or" CRLF
                              "install this package on another drive");
-        break;
-    case PayloadNotRead:
-        Append(builder, "The package could not be read from this installer" CRLF
-                        "file, nothing was installed in ");
-        AppendTarget(builder, letter);
-        Append(builder, "," CRLF "please download the installer again");
         break;
     case PayloadNotWritten:
         Append(builder, "The package could not be written to ");
@@ -145,6 +153,60 @@ size_t FormatFailureText(char* text, size_t size, Failure failure, char letter, 
         AppendError(builder, number);
         Append(builder, CRLF "the installation has been stopped");
         break;
+    case PackageUnpackedNothing:
+        Append(builder, "The package in ");
+        AppendTarget(builder, letter);
+        Append(builder, " unpacked none of its" CRLF
+                        "programs, the installation has been stopped");
+        break;
     }
+    return builder.length;
+}
+
+size_t FormatPayloadProblem(char* text, size_t size, PayloadCheck check, ErrorNumber number)
+{
+    TextBuilder builder = {text, size, 0};
+    if (size == 0)
+        return 0;
+    text[0] = '\0';
+    const char* advice = CRLF CRLF "Nothing has been installed. Please get a new copy" CRLF
+                                   "of the installer and run that one.";
+    switch (check) {
+    case PayloadIntact:
+        break;
+    case NotAnInstaller:
+        Append(builder, "This installer file is damaged: its own headers" CRLF "cannot be read.");
+        break;
+    case PayloadMissing:
+        Append(builder, "This installer file holds no package.");
+        break;
+    case PayloadIncomplete:
+        Append(builder, "This installer file is incomplete: part of it is" CRLF
+                        "missing, as when a download is cut short.");
+        break;
+    case PayloadDamaged:
+        Append(builder, "This installer file is damaged: its package is not" CRLF
+                        "the one it was made with.");
+        break;
+    case PayloadNotAProgram:
+        Append(builder, "This installer file is damaged: its package is not" CRLF
+                        "a Windows program.");
+        break;
+    case OwnFileUnreadable:
+        Append(builder, "The installer could not read its own file (error ");
+        AppendNumber(builder, number);
+        Append(builder, ").");
+        advice = CRLF CRLF "Nothing has been installed. Please copy the installer" CRLF
+                           "to this computer and run it from there.";
+        break;
+    case NotEnoughMemory:
+        Append(builder, "There is not enough memory to read the package of" CRLF
+                        "this installer.");
+        advice = CRLF CRLF "Nothing has been installed. Please close other" CRLF
+                           "programs and try again.";
+        break;
+    }
+    if (check != PayloadIntact)
+        Append(builder, advice);
     return builder.length;
 }

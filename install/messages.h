@@ -6,6 +6,7 @@
 
 #include <stddef.h>
 
+#include "install/payload_layout.h"
 #include "services/error_numbers.h"
 
 extern const char NoSelectionCaption[];
@@ -31,10 +32,11 @@ extern const Stage Stages[StageCount];
 
 // The failures after which the installation stops and says why.
 enum Failure {
-    TargetNotMade,      // X:\varnok could not be created or entered
-    PayloadNotRead,     // the installer's own file could not be read
-    PayloadNotWritten,  // varnok.exe could not be written completely
-    PackageNotStarted,  // varnok.exe could not be started
+    DriveNotEntered,         // the root of the chosen drive could not be entered
+    TargetNotMade,           // X:\varnok could not be created or entered
+    PayloadNotWritten,       // varnok.exe could not be written completely
+    PackageNotStarted,       // varnok.exe could not be started
+    PackageUnpackedNothing,  // varnok.exe left none of the later stages' programs
 };
 
 extern const char FailureCaption[];
@@ -43,3 +45,8 @@ extern const char FailureCaption[];
 // `number` into `text` (room for `size` characters, always terminated) and
 // returns its length.
 size_t FormatFailureText(char* text, size_t size, Failure failure, char letter, ErrorNumber number);
+
+// Writes the message for an installer file whose payload cannot be
+// installed (any check but PayloadIntact), with the error number of a
+// failed read, and returns its length.
+size_t FormatPayloadProblem(char* text, size_t size, PayloadCheck check, ErrorNumber number);

@@ -1,11 +1,11 @@
-// Reading the running installer's own file and writing its payload out as
-// "varnok.exe". Lives without the C runtime: memory comes from the process
-// heap, and the own file is read with plain kernel32 calls (not guarded:
-// nothing that fails here may reach the caller's ErrorNumber).
+// Reading the running installer's own file, checking its payload and writing
+// the payload out as "varnok.exe". Lives without the C runtime: memory comes
+// from the process heap, and the own file is read with plain kernel32 calls
+// (not guarded: nothing that fails here may reach the caller's ErrorNumber).
 
 #include "install/payload.h"
 
-#include "install/payload_layout.h"
+#include "app/installer.h"
 #include "services/files.h"
 
 // Room for the longest path GetModuleFileNameA can return, with its
@@ -13,81 +13,77 @@
 // frame, and as a static the compiler stores its zeros in the image.
 const DWORD ModulePathSize = 32768;
 
-static ByteString EmptyByteString()
+// Reads the whole file at `path` into `file`. The file is held in one block,
+// without a second copy of the payload: on a 32-bit system the largest
+// block to be had bounds the installer's size.
+static PayloadCheck ReadWholeFile(const char* path, OwnFile& file, ErrorNumber& readError)
 {
-    ByteString empty = {nullptr, 0};
-    return empty;
-}
-
-// Reads the whole file at `path` into a heap block of `*size` bytes; null
-// when it cannot be opened, is 4 GiB or larger, or does not come in whole.
-static unsigned char* ReadWholeOwnFile(const char* path, DWORD* size)
-{
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return nullptr;
-    unsigned char* image = nullptr;
-    DWORD high = 0;
-    DWORD low = GetFileSize(file, &high);
-    bool sized = !(low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) && high == 0;
-    if (sized && low != 0) {
-        image = (unsigned char*)HeapAlloc(GetProcessHeap(), 0, low);
-        DWORD read = 0;
-        if (image && (!ReadFile(file, image, low, &read, nullptr) || read != low)) {
-            HeapFree(GetProcessHeap(), 0, image);
-            image = nullptr;
-        }
+    HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        readError = ErrorNumberForCode(GetLastError());
+        return OwnFileUnreadable;
     }
-    CloseHandle(file);
-    *size = low;
-    return image;
+    PayloadCheck check = PayloadIntact;
+    DWORD high = 0;
+    DWORD size = GetFileSize(handle, &high);
+    if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
+        readError = ErrorNumberForCode(GetLastError());
+        check = OwnFileUnreadable;
+    } else if (high != 0) {
+        check = PayloadDamaged;  // no installer file reaches 4 GiB
+    } else {
+        file.bytes = static_cast<unsigned char*>(HeapAlloc(GetProcessHeap(), 0, size ? size : 1));
+        DWORD read = 0;
+        if (!file.bytes) {
+            check = NotEnoughMemory;
+        } else if (!ReadFile(handle, file.bytes, size, &read, nullptr) || read != size) {
+            readError = ErrorNumberForCode(read != size ? ERROR_HANDLE_EOF : GetLastError());
+            check = OwnFileUnreadable;
+        }
+        file.size = size;
+    }
+    CloseHandle(handle);
+    return check;
 }
 
-ByteString ExtractPayload()
+void ReleaseOwnFile(OwnFile& file)
 {
-    char* path = (char*)HeapAlloc(GetProcessHeap(), 0, ModulePathSize);
+    if (file.bytes)
+        HeapFree(GetProcessHeap(), 0, file.bytes);
+    file.bytes = nullptr;
+    file.size = 0;
+}
+
+PayloadCheck ExtractPayload(OwnFile& file, ErrorNumber& readError)
+{
+    file.bytes = nullptr;
+    file.size = 0;
+    char* path = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, ModulePathSize));
     if (!path)
-        return EmptyByteString();
-    DWORD pathLength = GetModuleFileNameA(nullptr, path, ModulePathSize);
+        return NotEnoughMemory;
+    PayloadCheck check = OwnFileUnreadable;
+    DWORD pathLength = GetModuleFileNameA(InstanceHandle, path, ModulePathSize);
     // A path that fills the buffer may have been cut: never open a
     // different file than our own.
-    DWORD fileSize = 0;
-    unsigned char* image = nullptr;
-    if (pathLength != 0 && pathLength < ModulePathSize)
-        image = ReadWholeOwnFile(path, &fileSize);
+    if (pathLength == 0 || pathLength >= ModulePathSize)
+        readError = ErrorBadFileName;
+    else
+        check = ReadWholeFile(path, file, readError);
     HeapFree(GetProcessHeap(), 0, path);
-    if (!image)
-        return EmptyByteString();
-
-    ByteString payload = EmptyByteString();
-    PayloadSpan span = LocatePayload(image, fileSize);
-    if (span.length != 0) {
-        payload.bytes = (unsigned char*)HeapAlloc(GetProcessHeap(), 0, span.length);
-        if (payload.bytes) {
-            __builtin_memcpy(payload.bytes, image + span.start, span.length);
-            payload.length = span.length;
-        }
+    if (check == PayloadIntact) {
+        file.layout = CheckInstallerFile(file.bytes, file.size);
+        check = file.layout.check;
     }
-    HeapFree(GetProcessHeap(), 0, image);
-    return payload;
+    if (check != PayloadIntact)
+        ReleaseOwnFile(file);
+    return check;
 }
 
-void ReleaseByteString(ByteString& string)
+bool WritePayloadFile(OwnFile& file, ErrorNumber& error)
 {
-    if (string.bytes)
-        HeapFree(GetProcessHeap(), 0, string.bytes);
-    string.bytes = nullptr;
-    string.length = 0;
-}
-
-// An empty payload is still written, as an empty "varnok.exe", so that no
-// earlier file of that name survives; it counts as a failure all the same.
-bool WritePayloadFile(ErrorNumber& error)
-{
-    ByteString payload = ExtractPayload();
-    bool written = WriteWholeFile("varnok.exe", payload.bytes, payload.length, error);
-    bool complete = written && payload.length != 0;
-    ReleaseByteString(payload);
-    return complete;
+    bool written = WriteWholeFile("varnok.exe", file.bytes + file.layout.payloadStart,
+                                  file.layout.payloadLength, error);
+    ReleaseOwnFile(file);
+    return written;
 }

@@ -1,23 +1,29 @@
 #pragma once
-// Reading the installer's own file and writing its payload out.
+// Reading the installer's own file, checking its payload and writing the
+// payload out.
 
 #include <windows.h>
 
+#include "install/payload_layout.h"
 #include "services/error_numbers.h"
 
-// A byte string on the process heap, owned by whoever holds it.
-struct ByteString {
+// The installer's own file, read whole onto the process heap.
+struct OwnFile {
     unsigned char* bytes;
-    DWORD length;
+    DWORD size;
+    InstallerLayout layout;
 };
 
-// The payload of the running installer, or an empty string when its file
-// cannot be read completely. Never touches an ErrorNumber.
-ByteString ExtractPayload();
+// Reads the file of the module InstanceHandle (the running program when
+// that is 0) and checks its payload. Only a PayloadIntact file is kept in
+// `file`, to be written and released; for anything else nothing is held.
+// A failed read leaves its error number in `readError`; nothing here
+// touches any other ErrorNumber.
+PayloadCheck ExtractPayload(OwnFile& file, ErrorNumber& readError);
 
-void ReleaseByteString(ByteString& string);
+void ReleaseOwnFile(OwnFile& file);
 
-// Writes the payload as "varnok.exe" into the current directory and releases
-// it. Returns true only when a non-empty payload was written completely;
-// failures of the write set `error`.
-bool WritePayloadFile(ErrorNumber& error);
+// Writes the checked payload as "varnok.exe" into the current directory,
+// straight from the file's memory, and releases the file. Returns true only
+// when every byte was written; failures of the write set `error`.
+bool WritePayloadFile(OwnFile& file, ErrorNumber& error);

@@ -1,35 +1,82 @@
 #pragma once
 // The installer file layout: a PE image, the payload appended after its
-// last byte, and the PayloadDescriptor in the DOS header's reserved words.
+// last section, and in the DOS header's reserved words the PayloadDescriptor
+// and the integrity record that vouches for the payload.
+//
+//   0x28  4  integrity marker "VKR1" (absent in files made before it)
+//   0x2C  4  CRC-32 of the payload
+//   0x30  4  payloadOffset
+//   0x34  4  payloadLength
+//   0x38  4  reserved, zero
+//
+// A signing tool later pads the file with up to 7 zero bytes and appends a
+// certificate table, which the security directory points at.
 //
 // Portable: no windows.h; shared by the installer and mkinstaller.
 
 #include <stddef.h>
 #include <stdint.h>
 
+#include "install/pe_layout.h"
+
+const uint32_t IntegrityMarkerField = 0x28;
+const uint32_t IntegrityChecksumField = 0x2C;
 const uint32_t PayloadOffsetField = 0x30;  // unsigned 32-bit little-endian
 const uint32_t PayloadLengthField = 0x34;
-const uint32_t PayloadHeaderSize = 0x40;  // the DOS header holds both fields
+const uint32_t PayloadHeaderSize = 0x40;  // the DOS header holds all of it
+extern const unsigned char IntegrityMarker[4];
+
+// The largest payload that pack accepts. The installer holds its whole file
+// in one block of memory; in the 2 GiB address space of a 32-bit process
+// that is not large-address-aware, the largest free block is about 1.5 GiB
+// once the system DLLs are loaded, so a bound of 1 GiB leaves room.
+const uint32_t LargestPayload = 0x40000000;
 
 struct PayloadDescriptor {
-    uint32_t payloadOffset;  // where the payload starts (the reader ignores it)
-    uint32_t payloadLength;  // how many bytes at the end of the file it holds
+    uint32_t payloadOffset;  // where the payload starts
+    uint32_t payloadLength;  // how many bytes it holds
 };
 
 // Reads and writes the two fields of a header of at least PayloadHeaderSize bytes.
 PayloadDescriptor ReadPayloadDescriptor(const unsigned char* header);
 void WritePayloadDescriptor(unsigned char* header, PayloadDescriptor descriptor);
 
-// Where the payload lies in a file of `fileSize` bytes: its last
-// `payloadLength` bytes, the whole file when the length is not smaller than
-// the file size, nothing when it is 0.
-struct PayloadSpan {
-    uint32_t start;
-    uint32_t length;
-};
-PayloadSpan CutPayload(uint32_t fileSize, uint32_t payloadLength);
+// The CRC-32 of IEEE 802.3 (as zip and PNG use it) of `length` bytes,
+// continued from `crc` (0 to begin).
+uint32_t Crc32(uint32_t crc, const unsigned char* bytes, size_t length);
 
-// Where the payload lies in a whole-file image of `fileSize` bytes: the cut
-// by the image's own payloadLength, or nothing when the file is too short to
-// hold that field.
-PayloadSpan LocatePayload(const unsigned char* file, uint32_t fileSize);
+// Writes the marker and the payload's checksum into a header.
+void WriteIntegrityRecord(unsigned char* header, uint32_t payloadChecksum);
+bool HasIntegrityRecord(const unsigned char* header);
+
+// What an installer file's bytes say about its payload, worst first.
+enum PayloadCheck : uint8_t {
+    PayloadIntact,
+    NotAnInstaller,      // its own headers are not those of a linked image
+    PayloadMissing,      // payloadLength is 0
+    PayloadIncomplete,   // the file is shorter than its payload needs
+    PayloadDamaged,      // bytes differ from what the record vouches for, or follow the payload
+    PayloadNotAProgram,  // the payload does not begin like a Windows program
+    // What the installer meets before it can look at the bytes:
+    OwnFileUnreadable,  // its own file cannot be opened or read whole
+    NotEnoughMemory,    // no block of memory as large as its own file
+};
+
+struct InstallerLayout {
+    PayloadCheck check;
+    PeLayout pe;
+    PayloadDescriptor descriptor;
+    bool hasRecord;
+    bool isSigned;
+    uint32_t recordedChecksum;  // with hasRecord
+    uint32_t payloadStart;      // where the payload lies: meaningful unless the
+    uint32_t payloadLength;     // check is NotAnInstaller or PayloadIncomplete
+};
+
+// Where the payload of an installer file lies, and whether it may be
+// installed. In an unsigned file the payload is its last payloadLength
+// bytes, so a wrong payloadOffset does not move it; in a signed one it ends
+// at payloadOffset + payloadLength, followed only by the signing tool's zero
+// padding and the certificate table. It must lie wholly after the image,
+// match the record when there is one, and begin like a Windows program.
+InstallerLayout CheckInstallerFile(const unsigned char* file, uint32_t fileSize);

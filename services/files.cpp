@@ -79,6 +79,22 @@ void DeleteDirectory(const char* path, ErrorNumber& error)
     RecordFailure(code, error);
 }
 
+bool FileExists(const char* name, ErrorNumber& error)
+{
+    char copy[PathLimit + 1];
+    if (MakeWorkingCopy(copy, PathLimit, name) == 0 || HasWildcard(copy))
+        return false;
+    DWORD code;
+    DWORD attributes = GuardedOsCall(code, [&] { return GetFileAttributesA(copy); });
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        ErrorNumber number = ErrorNumberForCode(code);
+        if (number != ErrorNotFound && number != ErrorPathNotFound && number != ErrorNone)
+            error = number;
+        return false;
+    }
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 void DeleteFiles(const char* pattern, ErrorNumber& error)
 {
     // Room for "*.*" behind the longest copy.

@@ -19,6 +19,10 @@ void MakeDirectory(const char* path, ErrorNumber& error);
 // the pattern; a pattern ending in `:` or `\` means every file there.
 void DeleteFiles(const char* pattern, ErrorNumber& error);
 
+// Whether a file (not a directory) of that name exists. Not finding it is
+// no failure; any other failure to look sets `error`.
+bool FileExists(const char* name, ErrorNumber& error);
+
 // Removes one empty directory.
 void DeleteDirectory(const char* path, ErrorNumber& error);
 

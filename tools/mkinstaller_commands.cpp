@@ -44,8 +44,6 @@ static const char HelpText[] =
     "\n"
     "Exit status: 0 on success, 1 on failure, 2 on wrong usage.\n";
 
-const size_t CopyChunk = 1 << 20;
-
 static int Fail(std::ostream& err, const std::string& file, const std::string& reason)
 {
     err << "mkinstaller: " << file << ": " << reason << "\n";
@@ -162,53 +160,32 @@ int PackInstaller(const std::string& imagePath, const std::string& payloadPath,
             err, imagePath,
             "the DOS header bytes 0x28 to 0x3B are in use; the payload descriptor needs them zero");
 
-    std::error_code error;
-    if (fs::is_directory(payloadPath, error))
-        return Fail(err, payloadPath, "is a directory");
-    FILE* payload = fopen(payloadPath.c_str(), "rb");
-    if (!payload)
-        return Fail(err, payloadPath, std::string("cannot open: ") + strerror(errno));
-    uint64_t payloadSize = fs::file_size(payloadPath, error);
-    if (error) {
-        fclose(payload);
-        return Fail(err, payloadPath, "cannot take its size: " + error.message());
-    }
-    if (image.size() + payloadSize > UINT32_MAX) {
-        fclose(payload);
-        return Fail(err, output,
-                    "the installer would be " + std::to_string(image.size() + payloadSize) +
-                        " bytes, more than the 32-bit payload fields can describe");
-    }
-    if (SameFile(output, imagePath) || SameFile(output, payloadPath)) {
-        fclose(payload);
+    std::vector<unsigned char> payload;
+    if (!ReadWholeFile(payloadPath, payload, reason))
+        return Fail(err, payloadPath, reason);
+    if (payload.empty())
+        return Fail(err, payloadPath, "is empty; an installer needs a package to install");
+    if (!LooksLikeWindowsProgram(payload.data(), payload.size()))
+        return Fail(err, payloadPath,
+                    "is not a Windows program (no \"MZ\" with a \"PE\" header where it points); "
+                    "the installer runs its package");
+    if (payload.size() > LargestPayload)
+        return Fail(err, payloadPath,
+                    "is " + std::to_string(payload.size()) + " bytes; an installer holds at most " +
+                        std::to_string(LargestPayload) + " bytes (1 GiB) of payload");
+    if (SameFile(output, imagePath) || SameFile(output, payloadPath))
         return Fail(err, output, "is one of the inputs");
-    }
 
-    PayloadDescriptor descriptor = {(uint32_t)image.size(), (uint32_t)payloadSize};
+    PayloadDescriptor descriptor = {(uint32_t)image.size(), (uint32_t)payload.size()};
     WritePayloadDescriptor(image.data(), descriptor);
+    WriteIntegrityRecord(image.data(), Crc32(0, payload.data(), payload.size()));
 
     std::string temporary;
     FILE* file = CreateTemporaryBeside(output, temporary, reason);
-    if (!file) {
-        fclose(payload);
+    if (!file)
         return Fail(err, output, reason);
-    }
-    bool written = WriteBytes(file, image.data(), image.size(), output, err);
-    std::vector<unsigned char> chunk(CopyChunk);
-    uint64_t copied = 0;
-    size_t got;
-    while (written && (got = fread(chunk.data(), 1, chunk.size(), payload)) > 0) {
-        written = WriteBytes(file, chunk.data(), got, output, err);
-        copied += got;
-    }
-    if (written && ferror(payload)) {
-        Fail(err, payloadPath, std::string("cannot read: ") + strerror(errno));
-        written = false;
-    } else if (written && copied != payloadSize) {
-        Fail(err, payloadPath, "changed size while it was being read");
-        written = false;
-    }
-    fclose(payload);
+    bool written = WriteBytes(file, image.data(), image.size(), output, err) &&
+                   WriteBytes(file, payload.data(), payload.size(), output, err);
     return FinishTemporary(file, temporary, output, written, err);
 }
 
@@ -245,12 +222,12 @@ int InspectInstaller(const std::string& installer, std::ostream& out, std::ostre
     const char* kind = "no";
     std::string payloadDigest = "(the file is too large for an installer)";
     if (fileSize <= UINT32_MAX) {
-        PayloadSpan span = LocatePayload(file.data(), (uint32_t)fileSize);
-        const unsigned char* payload = file.data() + span.start;
-        payloadDigest = Sha256Hex(payload, span.length);
-        if (LooksLikeWindowsProgram(payload, span.length))
+        InstallerLayout layout = CheckInstallerFile(file.data(), (uint32_t)fileSize);
+        const unsigned char* payload = file.data() + layout.payloadStart;
+        payloadDigest = Sha256Hex(payload, layout.payloadLength);
+        if (LooksLikeWindowsProgram(payload, layout.payloadLength))
             kind = "yes (\"MZ\" and a PE header)";
-        else if (span.length >= 2 && payload[0] == 'M' && payload[1] == 'Z')
+        else if (layout.payloadLength >= 2 && payload[0] == 'M' && payload[1] == 'Z')
             kind = "begins with \"MZ\", but has no PE header";
     }
     out << "image size:                " << rawEnd << "\n"
@@ -275,13 +252,14 @@ int ExtractPayloadFile(const std::string& installer, const std::string& output, 
         return Fail(err, installer, "is 4 GiB or larger; an installer cannot read it");
     if (SameFile(output, installer))
         return Fail(err, output, "is the installer itself");
-    PayloadSpan span = LocatePayload(file.data(), (uint32_t)file.size());
+    InstallerLayout layout = CheckInstallerFile(file.data(), (uint32_t)file.size());
 
     std::string temporary;
     FILE* out = CreateTemporaryBeside(output, temporary, reason);
     if (!out)
         return Fail(err, output, reason);
-    bool written = WriteBytes(out, file.data() + span.start, span.length, output, err);
+    bool written =
+        WriteBytes(out, file.data() + layout.payloadStart, layout.payloadLength, output, err);
     return FinishTemporary(out, temporary, output, written, err);
 }
 

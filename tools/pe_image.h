@@ -1,10 +1,13 @@
 #pragma once
-// Just enough of the PE format to find where a linked image's file ends.
+// What mkinstaller reads of a PE image beyond the portable layout: the
+// reasons an image is refused, in words.
 
 #include <stddef.h>
 #include <stdint.h>
 
 #include <string>
+
+#include "install/pe_layout.h"
 
 // The end of the raw data of the image's last section (the largest
 // PointerToRawData + SizeOfRawData of its sections), which is where a
@@ -13,8 +16,8 @@
 bool FindSectionsRawEnd(const unsigned char* bytes, size_t size, uint64_t& rawEnd,
                         std::string& problem);
 
-// Whether the bytes begin like a Windows program: "MZ" and a PE header.
-bool LooksLikeWindowsProgram(const unsigned char* bytes, size_t size);
+// The reason in words.
+std::string DescribePeProblem(PeProblem problem, const PeLayout& layout, uint64_t size);
 
 // Whether the DOS header's reserved bytes 0x28 to 0x3B, which hold the
 // payload descriptor, are all zero.

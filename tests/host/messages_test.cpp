@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
 #include "install/messages.h"
@@ -69,9 +70,33 @@ TEST(FailureText, NamesTheDirectoryAndTheErrorNumber)
     std::string started = Format(PackageNotStarted, 'C', 53);
     EXPECT_NE(started.find("C:\\varnok could not be unpacked (error 53),"), std::string::npos);
 
-    std::string read = Format(PayloadNotRead, 'C', 0);
-    EXPECT_NE(read.find("nothing was installed in C:\\varnok"), std::string::npos);
-    EXPECT_EQ(read.find("(error"), std::string::npos) << "no number when nothing failed on disk";
+    std::string drive = Format(DriveNotEntered, 'G', 76);
+    EXPECT_EQ(drive.rfind("The drive G: cannot be used (error 76),", 0), 0u);
+
+    std::string nothing = Format(PackageUnpackedNothing, 'D', 0);
+    EXPECT_EQ(nothing.rfind("The package in D:\\varnok unpacked none of its", 0), 0u);
+    EXPECT_EQ(nothing.find("(error"), std::string::npos) << "no number when nothing failed";
+}
+
+// Every refusal of an installer file fits the message buffer whole, says
+// what to do, and no two say the same.
+TEST(PayloadProblemText, EachRefusalIsWholeAndItsOwn)
+{
+    std::set<std::string> seen;
+    for (PayloadCheck check : {NotAnInstaller, PayloadMissing, PayloadIncomplete, PayloadDamaged,
+                               PayloadNotAProgram, OwnFileUnreadable, NotEnoughMemory}) {
+        char text[256];
+        size_t length = FormatPayloadProblem(text, sizeof text, check, 70);
+        EXPECT_LT(length, sizeof text - 1) << check << ": cut";
+        EXPECT_NE(std::string(text).find("\r\n\r\nNothing has been installed."), std::string::npos)
+            << check;
+        EXPECT_TRUE(seen.insert(text).second) << check;
+    }
+    char text[256];
+    FormatPayloadProblem(text, sizeof text, OwnFileUnreadable, 70);
+    EXPECT_EQ(std::string(text).rfind("The installer could not read its own file (error 70).", 0),
+              0u);
+    EXPECT_EQ(FormatPayloadProblem(text, sizeof text, PayloadIntact, 0), 0u);
 }
 
 TEST(FailureText, NumbersUpTo255AreWrittenWhole)

@@ -1,11 +1,14 @@
-// The payload descriptor fields and the rules by which the payload is cut
-// out of the installer's file.
+// The installer file layout: the descriptor fields, the checksum and its
+// record, and the rules by which a payload is found and refused.
 
 #include <gtest/gtest.h>
+
+#include <string.h>
 
 #include <vector>
 
 #include "install/payload_layout.h"
+#include "tests/host/fake_pe.h"
 
 TEST(PayloadDescriptor, FieldsAreLittleEndianAtTheirOffsetsAndTouchNothingElse)
 {
@@ -32,65 +35,199 @@ TEST(PayloadDescriptor, FieldsAreLittleEndianAtTheirOffsetsAndTouchNothingElse)
     EXPECT_EQ(ReadPayloadDescriptor(header.data()).payloadOffset, 0xFFFFFFFEu);
 }
 
-TEST(CutPayload, TakesTheLastLengthBytesWholeFileOrNothing)
+TEST(Crc32, KnownValuesAndContinuation)
 {
-    struct Case {
-        uint32_t fileSize, length, start, cut;
-    } cases[] = {
-        {3178475, 3110379, 68096, 3110379},  // a release-sized installer
-        {100, 0, 100, 0},                    // 0: empty
-        {100, 99, 1, 99},
-        {100, 100, 0, 100},  // exactly the file size: whole file
-        {100, 101, 0, 100},  // larger: whole file
-        {100, 0xFFFFFFFFu, 0, 100},
-        {0, 0, 0, 0},
-    };
-    for (const Case& c : cases) {
-        PayloadSpan span = CutPayload(c.fileSize, c.length);
-        EXPECT_EQ(span.start, c.start) << c.fileSize << " " << c.length;
-        EXPECT_EQ(span.length, c.cut) << c.fileSize << " " << c.length;
-    }
+    const unsigned char digits[] = "123456789";
+    EXPECT_EQ(Crc32(0, digits, 9), 0xCBF43926u);
+    EXPECT_EQ(Crc32(0, digits, 0), 0u);
+    EXPECT_EQ(Crc32(Crc32(0, digits, 4), digits + 4, 5), 0xCBF43926u);
+    Bytes zeros(32, 0);
+    EXPECT_EQ(Crc32(0, zeros.data(), zeros.size()), 0x190A55ADu);
 }
 
-// A whole-file image of an installer: header, image bytes, payload, then
-// `trailing` extra bytes, with the descriptor as given.
-static std::vector<unsigned char> FileImage(uint32_t imageSize, uint32_t payloadSize,
-                                            uint32_t trailing, PayloadDescriptor descriptor)
+TEST(IntegrityRecord, MarkerAndChecksumSitBesideTheDescriptor)
 {
-    std::vector<unsigned char> file(imageSize + payloadSize + trailing);
-    for (size_t i = 0; i < file.size(); ++i)
-        file[i] = (unsigned char)(i * 7 + i / 251);
-    WritePayloadDescriptor(file.data(), descriptor);
+    Bytes header(PayloadHeaderSize, 0xEE);
+    EXPECT_FALSE(HasIntegrityRecord(header.data()));
+    WriteIntegrityRecord(header.data(), 0x12345678);
+    EXPECT_TRUE(HasIntegrityRecord(header.data()));
+    EXPECT_EQ(0, memcmp(header.data() + 0x28, "VKR1\x78\x56\x34\x12", 8));
+    for (size_t i = 0; i < header.size(); ++i)
+        if (i < 0x28 || i >= 0x30)
+            EXPECT_EQ(header[i], 0xEE) << i;
+}
+
+namespace {
+
+// An installer made as pack makes it: image, payload, descriptor and, with
+// `record`, the integrity record.
+Bytes Installer(const Bytes& payload, bool record = true)
+{
+    Bytes file = GoodImage();
+    WritePayloadDescriptor(file.data(), {(uint32_t)file.size(), (uint32_t)payload.size()});
+    if (record)
+        WriteIntegrityRecord(file.data(), Crc32(0, payload.data(), payload.size()));
+    file.insert(file.end(), payload.begin(), payload.end());
     return file;
 }
 
-TEST(LocatePayload, FollowsTheLengthFieldOnlyAndNeverLeavesTheFile)
+// What a signing tool does: zero padding to a multiple of 8, then a
+// certificate table of `size` bytes that the security directory points at.
+Bytes Signed(Bytes file, uint32_t size = 0x300)
 {
-    // Right fields.
-    std::vector<unsigned char> file = FileImage(512, 300, 0, {512, 300});
-    PayloadSpan span = LocatePayload(file.data(), (uint32_t)file.size());
-    EXPECT_EQ(span.start, 512u);
-    EXPECT_EQ(span.length, 300u);
+    while (file.size() % 8 != 0)
+        file.push_back(0);
+    Put32(file, FakeSecurityEntry, (uint32_t)file.size());
+    Put32(file, FakeSecurityEntry + 4, size);
+    for (uint32_t i = 0; i < size; ++i)
+        file.push_back((unsigned char)(i * 31 + 7));
+    return file;
+}
 
-    // A wrong offset with a right length still finds the payload.
-    file = FileImage(512, 300, 0, {4, 300});
-    span = LocatePayload(file.data(), (uint32_t)file.size());
-    EXPECT_EQ(span.start, 512u);
-    EXPECT_EQ(span.length, 300u);
+InstallerLayout Check(const Bytes& file)
+{
+    return CheckInstallerFile(file.data(), (uint32_t)file.size());
+}
 
-    // Extra bytes after the payload shift the cut to the file's tail.
-    file = FileImage(512, 300, 10, {512, 300});
-    span = LocatePayload(file.data(), (uint32_t)file.size());
-    EXPECT_EQ(span.start, 522u);
-    EXPECT_EQ(span.length, 300u);
+const uint32_t ImageEnd = 0xA00;
 
-    // A file too short to hold the length field has no payload at all, even
-    // when the bytes it does hold look like a huge length.
-    std::vector<unsigned char> stub(0x37, 0xFF);
-    span = LocatePayload(stub.data(), (uint32_t)stub.size());
-    EXPECT_EQ(span.length, 0u);
-    stub.push_back(0x00);  // now the field is complete: 0x00FFFFFF, whole file
-    span = LocatePayload(stub.data(), (uint32_t)stub.size());
-    EXPECT_EQ(span.start, 0u);
-    EXPECT_EQ(span.length, 0x38u);
+}  // namespace
+
+TEST(CheckInstallerFile, SoundFilesOldAndNewSignedOrNot)
+{
+    Bytes payload = FakeProgram(7001, 1);  // 7001: the signed copy gets padding
+    for (bool record : {true, false}) {
+        for (bool sign : {false, true}) {
+            Bytes file = Installer(payload, record);
+            if (sign)
+                file = Signed(file);
+            InstallerLayout layout = Check(file);
+            SCOPED_TRACE(std::string(record ? "record" : "old layout") + (sign ? ", signed" : ""));
+            EXPECT_EQ(layout.check, PayloadIntact);
+            EXPECT_EQ(layout.hasRecord, record);
+            EXPECT_EQ(layout.isSigned, sign);
+            EXPECT_EQ(layout.pe.imageEnd, ImageEnd);
+            EXPECT_EQ(layout.payloadStart, ImageEnd);
+            EXPECT_EQ(layout.payloadLength, payload.size());
+        }
+    }
+
+    // Unsigned, the payload is the file's tail whatever payloadOffset says.
+    for (uint32_t offset : {0u, 4u, 0xFFFFFFF0u}) {
+        Bytes file = Installer(payload);
+        Put32(file, PayloadOffsetField, offset);
+        EXPECT_EQ(Check(file).check, PayloadIntact) << offset;
+        EXPECT_EQ(Check(file).payloadStart, ImageEnd) << offset;
+    }
+
+    // Without a record, another program of the same length appended after
+    // the payload is what files made before the record always gave: the
+    // file's tail.
+    Bytes file = Installer(payload, false);
+    Bytes other = FakeProgram(payload.size(), 9);
+    file.insert(file.end(), other.begin(), other.end());
+    EXPECT_EQ(Check(file).check, PayloadIntact);
+    EXPECT_EQ(Check(file).payloadStart, ImageEnd + payload.size());
+}
+
+TEST(CheckInstallerFile, RefusesWhatCannotInstall)
+{
+    Bytes payload = FakeProgram(7001, 2);
+    Bytes good = Installer(payload);
+    struct Case {
+        const char* what;
+        Bytes file;
+        PayloadCheck expected;
+    };
+    std::vector<Case> cases;
+    auto add = [&](const char* what, Bytes file, PayloadCheck expected) {
+        cases.push_back({what, std::move(file), expected});
+    };
+    add("cut by one byte", Bytes(good.begin(), good.end() - 1), PayloadIncomplete);
+    add("cut to half the payload", Bytes(good.begin(), good.end() - 3500), PayloadIncomplete);
+    add("cut to the image", Bytes(good.begin(), good.begin() + ImageEnd), PayloadIncomplete);
+    add("cut inside the image", Bytes(good.begin(), good.begin() + 0x900), NotAnInstaller);
+    add("cut inside the header", Bytes(good.begin(), good.begin() + 0x30), NotAnInstaller);
+    Bytes old = Installer(payload, false);
+    add("old layout cut short", Bytes(old.begin(), old.end() - 100), PayloadIncomplete);
+    Bytes longer = old;
+    Put32(longer, PayloadLengthField, (uint32_t)longer.size());
+    add("old layout, length the file size", longer, PayloadIncomplete);
+    Put32(longer, PayloadLengthField, 0xFFFFFFFF);
+    add("old layout, length past the file", longer, PayloadIncomplete);
+    Bytes empty = GoodImage();
+    add("no payload at all", empty, PayloadMissing);
+    Bytes changed = good;
+    changed[ImageEnd + 5000] ^= 0x01;
+    add("a payload byte changed", changed, PayloadDamaged);
+    Bytes appended = good;
+    appended.push_back('\n');
+    add("a byte appended", appended, PayloadDamaged);
+    Bytes text(500, 'x');
+    add("a checked package that is no program", Installer(text), PayloadNotAProgram);
+    add("an old package that is no program", Installer(text, false), PayloadNotAProgram);
+    Bytes stub = FakeProgram(0x43, 3);  // "PE" cut off
+    add("a package too short for its PE header", Installer(stub), PayloadNotAProgram);
+
+    Bytes sign = Signed(good);
+    Bytes signedChanged = sign;
+    signedChanged[ImageEnd + 5000] ^= 0x80;
+    add("signed, a payload byte changed", signedChanged, PayloadDamaged);
+    add("signed, cut short", Bytes(sign.begin(), sign.end() - 1), PayloadIncomplete);
+    Bytes signedAppended = sign;
+    signedAppended.push_back(0);
+    add("signed, a byte after the certificate", signedAppended, PayloadDamaged);
+    Bytes padding = sign;
+    padding[good.size()] = 1;  // the first byte of the padding
+    add("signed, padding not zero", padding, PayloadDamaged);
+    Bytes offset = sign;
+    Put32(offset, PayloadOffsetField, ImageEnd - 8);
+    add("signed, payloadOffset wrong", offset, PayloadDamaged);
+    // A payload ending in 8 zero bytes, with a length that leaves them out:
+    // more than a signing tool pads.
+    Bytes zeroTail = FakeProgram(7000, 2);  // the file needs no padding
+    for (size_t i = 6992; i < 7000; ++i)
+        zeroTail[i] = 0;
+    Bytes unpadded = Signed(Installer(zeroTail, false));
+    Put32(unpadded, PayloadLengthField, 6992);
+    add("signed, 8 zero bytes before the table", unpadded, PayloadDamaged);
+    Put32(unpadded, PayloadLengthField, 6993);
+    EXPECT_EQ(Check(unpadded).check, PayloadIntact) << "7 zero bytes before the table";
+
+    for (const Case& c : cases)
+        EXPECT_EQ(Check(c.file).check, c.expected) << c.what;
+}
+
+TEST(PeLayout, FindsTheSecurityDirectoryInPe32AndPe32Plus)
+{
+    Bytes image = GoodImage();
+    Put32(image, FakeSecurityEntry, 0x1234);
+    Put32(image, FakeSecurityEntry + 4, 0x56);
+    PeLayout layout;
+    ASSERT_EQ(ReadPeLayout(image.data(), image.size(), layout), PeSound);
+    EXPECT_EQ(layout.certificateOffset, 0x1234u);
+    EXPECT_EQ(layout.certificateSize, 0x56u);
+    EXPECT_EQ(layout.securityEntryField, FakeSecurityEntry);
+    EXPECT_EQ(layout.checksumField, FakeOptionalHeader + 64);
+
+    // Too few data directories: no security directory, whatever lies there.
+    Put32(image, FakeOptionalHeader + 92, 4);
+    ASSERT_EQ(ReadPeLayout(image.data(), image.size(), layout), PeSound);
+    EXPECT_EQ(layout.securityEntryField, 0u);
+    EXPECT_EQ(layout.certificateSize, 0u);
+
+    // PE32+: the directories start 16 bytes later.
+    Bytes plus = FakeImage({{0x200, 0x800}}, 0xA00);
+    Put16(plus, FakeOptionalHeader, 0x20B);
+    Put16(plus, 0x80 + 4 + 16, 0xF0);
+    Put32(plus, FakeOptionalHeader + 108, 16);
+    Put32(plus, FakeOptionalHeader + 112 + 32, 0x800);
+    Put32(plus, FakeOptionalHeader + 112 + 36, 0x200);
+    // The section table moved with the larger optional header.
+    Put32(plus, FakeOptionalHeader + 0xF0 + 16, 0x800);
+    Put32(plus, FakeOptionalHeader + 0xF0 + 20, 0x200);
+    ASSERT_EQ(ReadPeLayout(plus.data(), plus.size(), layout), PeSound);
+    EXPECT_EQ(layout.certificateOffset, 0x800u);
+    EXPECT_EQ(layout.certificateSize, 0x200u);
+    EXPECT_EQ(layout.imageEnd, 0xA00u);
 }

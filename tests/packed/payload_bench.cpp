@@ -1,11 +1,13 @@
 // Timing and memory of writing the packed payload out, against the
 // system's own file copy. Used by scripts/bench, not by the test suite.
 //
-//   payload_bench.exe write          WritePayloadFile into the current directory
+//   payload_bench.exe write          read and check the payload, and write it
+//                                    into the current directory, as Install does
+//   payload_bench.exe check          read and check it only, as the start does
 //   payload_bench.exe copy SRC DST   CopyFileA(SRC, DST)
 //
 // Prints one line: the operation, whether it succeeded, its time in
-// microseconds and, for `write`, the process's private bytes and working set
+// microseconds and, for `write` and `check`, the process's private bytes and working set
 // before the call and at their peak.
 
 #include <stdio.h>
@@ -32,14 +34,20 @@ static PROCESS_MEMORY_COUNTERS Memory()
 int main(int argc, char** argv)
 {
     LARGE_INTEGER start, end;
-    if (argc == 2 && lstrcmpA(argv[1], "write") == 0) {
+    bool write = argc == 2 && lstrcmpA(argv[1], "write") == 0;
+    if (write || (argc == 2 && lstrcmpA(argv[1], "check") == 0)) {
         PROCESS_MEMORY_COUNTERS before = Memory();
         ErrorNumber error = ErrorNone;
+        OwnFile file;
         QueryPerformanceCounter(&start);
-        bool written = WritePayloadFile(error);
+        bool written = ExtractPayload(file, error) == PayloadIntact;
+        if (written && write)
+            written = WritePayloadFile(file, error);
+        ReleaseOwnFile(file);
         QueryPerformanceCounter(&end);
         PROCESS_MEMORY_COUNTERS after = Memory();
-        printf("write %d %lld %llu %llu %llu %llu\n", written ? 1 : 0, Microseconds(start, end),
+        printf("%s %d %lld %llu %llu %llu %llu\n", argv[1], written ? 1 : 0,
+               Microseconds(start, end),
                (unsigned long long)before.PagefileUsage,
                (unsigned long long)after.PeakPagefileUsage,
                (unsigned long long)before.WorkingSetSize,
@@ -53,6 +61,6 @@ int main(int argc, char** argv)
         printf("copy %d %lld\n", copied ? 1 : 0, Microseconds(start, end));
         return copied ? 0 : 1;
     }
-    fprintf(stderr, "usage: payload_bench.exe write | copy SRC DST\n");
+    fprintf(stderr, "usage: payload_bench.exe write | check | copy SRC DST\n");
     return 2;
 }

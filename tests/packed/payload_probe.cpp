@@ -6,8 +6,8 @@
 //
 // With `wait`, it first creates the file READY and waits for GO to appear,
 // so that a test can change the installer's file on disk in between.
-// Exit code 0 when WritePayloadFile reported a complete write, 1 when it
-// reported a failure, 2 when GO never came.
+// Exit code 0 when WritePayloadFile reported a complete write, 1 when the
+// payload was refused or its write failed, 2 when GO never came.
 
 #include <stdio.h>
 #include <windows.h>
@@ -27,8 +27,14 @@ int main(int argc, char** argv)
             Sleep(50);
         }
     }
+    OwnFile file;
     ErrorNumber error = ErrorNone;
-    bool written = WritePayloadFile(error);
+    PayloadCheck check = ExtractPayload(file, error);
+    if (check != PayloadIntact) {
+        printf("ExtractPayload: refused, check %d, error number %d\n", check, error);
+        return 1;
+    }
+    bool written = WritePayloadFile(file, error);
     printf("WritePayloadFile: %s, error number %d\n", written ? "written" : "failed", error);
     return written ? 0 : 1;
 }

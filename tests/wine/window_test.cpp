@@ -2,8 +2,9 @@
 // seen from another process under Wine: the class record's brush, icons and
 // procedure, the controls' fonts, and WinMain's own paths.
 //
-// The instance handle is the installer image itself, mapped without running
-// it, so that the icon and the banner come from its resources.
+// The instance handle is the installer itself (the demo installer, with a
+// package), mapped without running it, so that the icon and the banner come
+// from its resources.
 
 #include "app/installer.h"
 #include "app/main_window.h"
@@ -16,7 +17,9 @@ namespace {
 
 HINSTANCE InstallerImage()
 {
-    const std::string path = std::string("Z:") + TEST_PROGRAMS_DIR + "/../varnok-setup.exe";
+    // The packed demo installer: WinMain checks the package of the file
+    // whose instance it is given.
+    const std::string path = std::string("Z:") + TEST_PROGRAMS_DIR + "/../varnok-setup-demo.exe";
     return LoadLibraryExA(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
 }
 
