@@ -26,11 +26,12 @@ const uint32_t PayloadLengthField = 0x34;
 const uint32_t PayloadHeaderSize = 0x40;  // the DOS header holds all of it
 extern const unsigned char IntegrityMarker[4];
 
-// The largest payload that pack accepts. The installer holds its whole file
-// in one block of memory; in the 2 GiB address space of a 32-bit process
-// that is not large-address-aware, the largest free block is about 1.5 GiB
-// once the system DLLs are loaded, so a bound of 1 GiB leaves room.
-const uint32_t LargestPayload = 0x40000000;
+// The largest payload that pack accepts: 512 MiB. The installer holds its
+// whole file in one block of memory. Under 32-bit Wine the largest block to
+// be had was 560 MiB (997 MiB for a large-address-aware program); in the
+// 2 GiB of a 32-bit process on 32-bit Windows it is larger, but DLLs that
+// other software loads into every process can split it.
+const uint32_t LargestPayload = 512u << 20;
 
 struct PayloadDescriptor {
     uint32_t payloadOffset;  // where the payload starts

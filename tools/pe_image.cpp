@@ -24,17 +24,41 @@ std::string DescribePeProblem(PeProblem problem, const PeLayout&, uint64_t size)
     return "not a PE image";
 }
 
-bool FindSectionsRawEnd(const unsigned char* bytes, size_t size, uint64_t& rawEnd,
-                        std::string& problem)
+bool ReadImageLayout(const unsigned char* bytes, size_t size, PeLayout& layout,
+                     std::string& problem)
 {
-    PeLayout layout;
     PeProblem found = ReadPeLayout(bytes, size, layout);
     if (found != PeSound) {
         problem = DescribePeProblem(found, layout, size);
         return false;
     }
+    return true;
+}
+
+bool FindSectionsRawEnd(const unsigned char* bytes, size_t size, uint64_t& rawEnd,
+                        std::string& problem)
+{
+    PeLayout layout;
+    if (!ReadImageLayout(bytes, size, layout, problem))
+        return false;
     rawEnd = layout.imageEnd;
     return true;
+}
+
+uint32_t PeChecksum(const unsigned char* bytes, size_t size, uint32_t checksumField)
+{
+    auto byteAt = [&](size_t i) -> uint32_t {
+        if (i >= size || (i >= checksumField && i < (size_t)checksumField + 4))
+            return 0;
+        return bytes[i];
+    };
+    uint32_t sum = 0;
+    for (size_t i = 0; i < size; i += 2) {
+        sum += byteAt(i) | byteAt(i + 1) << 8;
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    }
+    sum = (sum & 0xFFFF) + (sum >> 16);
+    return sum + (uint32_t)size;
 }
 
 bool DescriptorWordsClear(const unsigned char* header)

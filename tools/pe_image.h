@@ -16,6 +16,18 @@
 bool FindSectionsRawEnd(const unsigned char* bytes, size_t size, uint64_t& rawEnd,
                         std::string& problem);
 
+// The same, with the rest of the layout (the CheckSum field and the security
+// directory).
+bool ReadImageLayout(const unsigned char* bytes, size_t size, PeLayout& layout,
+                     std::string& problem);
+
+// The PE checksum of `size` bytes as a linker or signing tool writes it into
+// the optional header: the 16-bit little-endian words summed with the carry
+// folded back in after each addition (an odd last byte is a word of its
+// own), the 4 bytes at `checksumField` counted as zero, then the file size
+// added.
+uint32_t PeChecksum(const unsigned char* bytes, size_t size, uint32_t checksumField);
+
 // The reason in words.
 std::string DescribePeProblem(PeProblem problem, const PeLayout& layout, uint64_t size);
 

@@ -28,6 +28,7 @@ inline void Put32(Bytes& b, size_t at, uint32_t v)
 
 const size_t FakeOptionalHeader = 0x80 + 24;
 const size_t FakeSecurityEntry = FakeOptionalHeader + 96 + 4 * 8;
+const size_t FakeChecksumField = FakeOptionalHeader + 64;
 
 inline Bytes FakeImage(const std::vector<FakeSection>& sections, size_t fileSize)
 {

@@ -1,7 +1,9 @@
-// mkinstaller: the PE end finder, pack/inspect/extract round trips, and the
-// refusals of pack, which must never leave an output behind.
+// mkinstaller: the PE end finder and checksum, pack/inspect/extract round
+// trips, signed installers, damaged files, and the refusals of pack, which
+// must never leave an output behind.
 
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 
@@ -14,57 +16,12 @@
 #include <vector>
 
 #include "install/payload_layout.h"
+#include "tests/host/fake_pe.h"
 #include "tools/mkinstaller_commands.h"
 #include "tools/pe_image.h"
 #include "tools/sha256.h"
 
 namespace fs = std::filesystem;
-typedef std::vector<unsigned char> Bytes;
-
-struct Section {
-    uint32_t rawPointer, rawSize;
-};
-
-static void Put16(Bytes& b, size_t at, uint32_t v)
-{
-    b[at] = (unsigned char)v;
-    b[at + 1] = (unsigned char)(v >> 8);
-}
-static void Put32(Bytes& b, size_t at, uint32_t v)
-{
-    Put16(b, at, v & 0xFFFF);
-    Put16(b, at + 2, v >> 16);
-}
-
-// A small PE image: DOS header, "PE" header at 0x80 with an optional header
-// of 0xF0 bytes, the section table, and filler bytes up to `fileSize`.
-static Bytes FakeImage(const std::vector<Section>& sections, size_t fileSize)
-{
-    Bytes b(fileSize);
-    for (size_t i = 0x40; i < fileSize; ++i)
-        b[i] = (unsigned char)(i * 13 + 5);
-    for (size_t i = 0; i < 0x40; ++i)
-        b[i] = 0;
-    b[0] = 'M';
-    b[1] = 'Z';
-    Put32(b, 0x3C, 0x80);
-    b[0x80] = 'P', b[0x81] = 'E', b[0x82] = 0, b[0x83] = 0;
-    Put16(b, 0x84, 0x8664);
-    Put16(b, 0x86, (uint32_t)sections.size());
-    Put16(b, 0x80 + 4 + 16, 0xF0);
-    size_t table = 0x80 + 24 + 0xF0;
-    for (size_t i = 0; i < sections.size(); ++i) {
-        Put32(b, table + i * 40 + 16, sections[i].rawSize);
-        Put32(b, table + i * 40 + 20, sections[i].rawPointer);
-    }
-    return b;
-}
-
-// Raw data ends at 0xA00, in a section that is not the last in the table.
-static Bytes GoodImage()
-{
-    return FakeImage({{0x600, 0x400}, {0x200, 0x400}, {0, 0}}, 0xA00);
-}
 
 static Bytes Pattern(size_t size, unsigned seed)
 {
@@ -72,6 +29,36 @@ static Bytes Pattern(size_t size, unsigned seed)
     for (size_t i = 0; i < size; ++i)
         b[i] = (unsigned char)((i * 2654435761u + seed) >> 13);
     return b;
+}
+
+// An image as the linker leaves it: GoodImage with its checksum written.
+static Bytes LinkedImage()
+{
+    Bytes b = GoodImage();
+    Put32(b, FakeChecksumField, PeChecksum(b.data(), b.size(), FakeChecksumField));
+    return b;
+}
+
+// What a signing tool does to a file: zero padding to a multiple of 8, a
+// certificate table of 0x300 bytes that the security directory points at,
+// and a checksum of the whole (any other value serves here).
+static Bytes Signed(Bytes file)
+{
+    while (file.size() % 8 != 0)
+        file.push_back(0);
+    Put32(file, FakeSecurityEntry, (uint32_t)file.size());
+    Put32(file, FakeSecurityEntry + 4, 0x300);
+    for (uint32_t i = 0; i < 0x300; ++i)
+        file.push_back((unsigned char)(i * 31 + 7));
+    Put32(file, FakeChecksumField, 0x5EED5EED);
+    return file;
+}
+
+static std::string Hex32(uint32_t value)
+{
+    char text[9];
+    snprintf(text, sizeof text, "%08x", value);
+    return text;
 }
 
 static void Save(const fs::path& path, const Bytes& bytes)
@@ -167,13 +154,42 @@ TEST(PeImage, FindsTheLargestRawEndOrSaysWhyNot)
     }
 }
 
+TEST(PeImage, ChecksumFoldsCarriesSkipsItsFieldAndAddsTheSize)
+{
+    // Words 0x0201 and 0x0403 give 0x0604; each 0xFFFF added folds back to
+    // 0x0604; the odd last byte adds 5, the size 13: 0x0616.
+    Bytes b = {1, 2, 3, 4, 0xAA, 0xBB, 0xCC, 0xDD, 0xFF, 0xFF, 0xFF, 0xFF, 5};
+    EXPECT_EQ(PeChecksum(b.data(), b.size(), 4), 0x0616u);
+    Put32(b, 4, 0);
+    EXPECT_EQ(PeChecksum(b.data(), b.size(), 4), 0x0616u) << "the field counts as zero";
+    // With the field at 8 the bytes at 4 count: 0x0604 + 0xBBAA + 0xDDCC
+    // = 0x19F7A, folded 0x9F7B, + 5 + 13 = 0x9F8D.
+    Put32(b, 4, 0xDDCCBBAA);
+    EXPECT_EQ(PeChecksum(b.data(), b.size(), 8), 0x9F8Du);
+
+    // A real linked image carries its own checksum.
+    fs::path source = fs::path(__FILE__).parent_path().parent_path().parent_path();
+    fs::path linked = source / "build" / "win32" / "varnok-setup.exe";
+    if (!fs::exists(linked))
+        GTEST_SKIP() << linked << " is not built";
+    std::ifstream in(linked, std::ios::binary);
+    Bytes image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    PeLayout layout;
+    std::string problem;
+    ASSERT_TRUE(ReadImageLayout(image.data(), image.size(), layout, problem)) << problem;
+    ASSERT_NE(layout.checksumField, 0u);
+    uint32_t written = ReadLittleEndian32(image.data() + layout.checksumField);
+    EXPECT_NE(written, 0u);
+    EXPECT_EQ(PeChecksum(image.data(), image.size(), layout.checksumField), written);
+}
+
 TEST_F(Mkinstaller, PackInspectExtractRoundTripByteForByte)
 {
-    Bytes imageBytes = GoodImage();
-    Bytes payloadBytes = Pattern(70001, 3);
-    payloadBytes[0] = 'M', payloadBytes[1] = 'Z';
+    Bytes imageBytes = LinkedImage();
+    Bytes payloadBytes = FakeProgram(70001, 3);
     Save(image, imageBytes);
     Save(payload, payloadBytes);
+    Save(output, Bytes{'o', 'l', 'd'});  // packing replaces an existing output
 
     ASSERT_EQ(Run({"pack", image, payload, output}), ExitSuccess) << err.str();
     EXPECT_EQ(err.str(), "");
@@ -182,111 +198,220 @@ TEST_F(Mkinstaller, PackInspectExtractRoundTripByteForByte)
     PayloadDescriptor d = ReadPayloadDescriptor(packed.data());
     EXPECT_EQ(d.payloadOffset, 0xA00u);
     EXPECT_EQ(d.payloadLength, 70001u);
+    uint32_t crc = Crc32(0, payloadBytes.data(), payloadBytes.size());
+    EXPECT_TRUE(HasIntegrityRecord(packed.data()));
+    EXPECT_EQ(ReadLittleEndian32(packed.data() + IntegrityChecksumField), crc);
     for (size_t i = 0; i < imageBytes.size(); ++i)
-        if (i < 0x30 || i >= 0x38)
+        if (i < 0x28 || i >= 0x38)
             ASSERT_EQ(packed[i], imageBytes[i]) << i;
     EXPECT_TRUE(std::equal(payloadBytes.begin(), payloadBytes.end(), packed.begin() + 0xA00));
     EXPECT_EQ(Listing(dir),
               (std::set<std::string>{"setup-image.exe", "payload.bin", "installer.exe"}));
 
-    ASSERT_EQ(Run({"inspect", output}), ExitSuccess) << err.str();
-    EXPECT_NE(out.str().find("image size:                2560\n"), std::string::npos) << out.str();
-    EXPECT_NE(out.str().find("payloadLength:             70001\n"), std::string::npos);
-    EXPECT_NE(out.str().find("file size:                 72561\n"), std::string::npos);
-    EXPECT_NE(out.str().find("begins with \"MZ\", but has no PE header"), std::string::npos);
     // The digests match those of the bare image and of the package, which
     // a user can take with sha256sum.
-    EXPECT_NE(out.str().find("image SHA-256:             " + Digest(imageBytes) + "\n"),
-              std::string::npos)
-        << out.str();
-    EXPECT_NE(out.str().find("payload SHA-256:           " + Digest(payloadBytes) + "\n"),
-              std::string::npos);
+    ASSERT_EQ(Run({"inspect", output}), ExitSuccess) << err.str();
+    EXPECT_EQ(err.str(), "");
+    EXPECT_EQ(out.str(), "image size:                2560\n"
+                         "payloadOffset:             2560\n"
+                         "payloadLength:             70001\n"
+                         "file size:                 72561\n"
+                         "integrity record:          yes, CRC-32 " +
+                             Hex32(crc) +
+                             " matches\n"
+                             "signed:                    no\n"
+                             "payload is a program:      yes (\"MZ\" and a PE header)\n"
+                             "offset is the image end:   yes\n"
+                             "offset+length is the end:  yes\n"
+                             "image SHA-256:             " +
+                             Digest(imageBytes) +
+                             "\n"
+                             "payload SHA-256:           " +
+                             Digest(payloadBytes) + "\n");
 
     fs::path extracted = dir / "varnok.exe";
     ASSERT_EQ(Run({"extract", output, extracted}), ExitSuccess) << err.str();
     EXPECT_EQ(Load(extracted), payloadBytes);
 
-    // Packing onto an existing output replaces it; an empty payload packs
-    // and extracts as empty.
-    Save(payload, Bytes());
-    ASSERT_EQ(Run({"pack", image, payload, output}), ExitSuccess) << err.str();
-    EXPECT_EQ(Load(output).size(), 0xA00u);
-    ASSERT_EQ(Run({"inspect", output}), ExitSuccess) << out.str();
+    // A file made before the integrity record is still sound.
+    Bytes old = packed;
+    std::fill(old.begin() + 0x28, old.begin() + 0x30, 0);
+    Save(output, old);
+    ASSERT_EQ(Run({"inspect", output}), ExitSuccess) << err.str();
+    EXPECT_NE(out.str().find("integrity record:          no (a file made without one)\n"),
+              std::string::npos)
+        << out.str();
     EXPECT_NE(out.str().find("image SHA-256:             " + Digest(imageBytes)), std::string::npos);
-    EXPECT_NE(out.str().find("payload SHA-256:           " + Digest(Bytes())), std::string::npos);
-    ASSERT_EQ(Run({"extract", output, extracted}), ExitSuccess);
-    EXPECT_TRUE(fs::exists(extracted));
-    EXPECT_EQ(fs::file_size(extracted), 0u);
+    ASSERT_EQ(Run({"extract", output, extracted}), ExitSuccess) << err.str();
+    EXPECT_EQ(Load(extracted), payloadBytes);
 }
 
-TEST_F(Mkinstaller, InspectFailsAndExtractCutsLikeTheInstallerWhenTheLayoutIsBroken)
+TEST_F(Mkinstaller, SignedInstallersAreCheckedAgainstTheImageAsLinked)
 {
-    Save(image, GoodImage());
-    Save(payload, Pattern(5000, 9));
+    Bytes imageBytes = LinkedImage();
+    Bytes payloadBytes = FakeProgram(7001, 5);  // 7001: signing pads the file
+    Save(image, imageBytes);
+    Save(payload, payloadBytes);
     ASSERT_EQ(Run({"pack", image, payload, output}), ExitSuccess) << err.str();
     Bytes packed = Load(output);
+    ASSERT_EQ(Run({"inspect", output}), ExitSuccess) << err.str();
+    std::string digestLine = "image SHA-256:             " + Digest(imageBytes) + "\n";
+    ASSERT_NE(out.str().find(digestLine), std::string::npos) << out.str();
 
-    // A wrong offset field: the invariant breaks, the cut does not move.
+    Bytes signedFile = Signed(packed);
+    uint32_t table = (uint32_t)(packed.size() + 7) / 8 * 8;
+    ASSERT_GT(table, packed.size());
+    fs::path signedPath = dir / "signed.exe";
+    Save(signedPath, signedFile);
+    ASSERT_EQ(Run({"inspect", signedPath}), ExitSuccess) << err.str() << out.str();
+    EXPECT_NE(out.str().find("signed:                    yes, certificate table at offset " +
+                             std::to_string(table) + ", 768 bytes\n"),
+              std::string::npos)
+        << out.str();
+    EXPECT_NE(out.str().find("offset+length is the end:  yes\n"), std::string::npos);
+    EXPECT_NE(out.str().find(digestLine), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("payload SHA-256:           " + Digest(payloadBytes)),
+              std::string::npos);
+    fs::path extracted = dir / "varnok.exe";
+    ASSERT_EQ(Run({"extract", signedPath, extracted}), ExitSuccess) << err.str();
+    EXPECT_EQ(Load(extracted), payloadBytes);
+    fs::remove(extracted);
+
+    struct Damage {
+        const char* what;
+        Bytes file;
+        std::string says;
+    };
+    std::vector<Damage> damages;
+    damages.push_back({"a payload byte changed", signedFile, "the payload has changed"});
+    damages.back().file[0xA00 + 100] ^= 0x10;
+    damages.push_back({"a byte after the table", signedFile, "follow the certificate table"});
+    damages.back().file.push_back(0);
+    damages.push_back({"padding not zero", signedFile, "does not end at the certificate table"});
+    damages.back().file[packed.size()] = 1;
+    std::set<std::string> before = Listing(dir);
+    for (Damage& damage : damages) {
+        Save(signedPath, damage.file);
+        EXPECT_EQ(Run({"inspect", signedPath}), ExitFailure) << damage.what;
+        EXPECT_NE(err.str().find(damage.says), std::string::npos) << damage.what << err.str();
+        EXPECT_EQ(Run({"extract", signedPath, extracted}), ExitFailure) << damage.what;
+        EXPECT_NE(err.str().find(damage.says), std::string::npos) << damage.what << err.str();
+        EXPECT_EQ(Listing(dir), before) << damage.what;
+    }
+}
+
+TEST_F(Mkinstaller, DamagedFilesAreReportedAndNothingIsExtracted)
+{
+    Bytes payloadBytes = FakeProgram(5000, 9);
+    Save(image, LinkedImage());
+    Save(payload, payloadBytes);
+    ASSERT_EQ(Run({"pack", image, payload, output}), ExitSuccess) << err.str();
+    Bytes packed = Load(output);
+    uint32_t crc = Crc32(0, payloadBytes.data(), payloadBytes.size());
+
+    struct Damage {
+        const char* what;
+        Bytes file;
+        std::string says;
+    };
+    std::vector<Damage> damages;
+    damages.push_back({"cut by a byte", Bytes(packed.begin(), packed.end() - 1), "cut short"});
+    damages.push_back({"a payload byte changed", packed, "the payload has changed"});
+    damages.back().file[0xA00 + 2500] ^= 0x01;
+    Bytes changed(damages.back().file.begin() + 0xA00, damages.back().file.end());
+    damages.back().says += " or bytes were appended after it: its CRC-32 is " +
+                           Hex32(Crc32(0, changed.data(), changed.size())) +
+                           ", the integrity record says " + Hex32(crc);
+    damages.push_back(
+        {"a byte appended", packed, "the payload has changed or bytes were appended"});
+    damages.back().file.push_back(0);
+    damages.push_back({"no payload", LinkedImage(), "no payload"});
+    damages.push_back({"not an installer", Pattern(20, 1), "not an installer: not a PE image"});
+    Bytes text = packed;  // a payload that is no program, with a matching record
+    std::fill(text.begin() + 0xA00, text.begin() + 0xA02, 'x');
+    WriteIntegrityRecord(text.data(), Crc32(0, text.data() + 0xA00, 5000));
+    damages.push_back({"not a program", text, "the payload is not a Windows program"});
+
+    fs::path damaged = dir / "damaged.exe";
+    fs::path extracted = dir / "varnok.exe";
+    for (Damage& damage : damages) {
+        Save(damaged, damage.file);
+        std::set<std::string> before = Listing(dir);
+        EXPECT_EQ(Run({"inspect", damaged}), ExitFailure) << damage.what;
+        EXPECT_NE(err.str().find("mkinstaller: " + damaged.string() + ": " + damage.says),
+                  std::string::npos)
+            << damage.what << ": " << err.str();
+        EXPECT_EQ(Run({"extract", damaged, extracted}), ExitFailure) << damage.what;
+        EXPECT_NE(err.str().find(damaged.string() + ": " + damage.says), std::string::npos)
+            << damage.what << ": " << err.str();
+        EXPECT_EQ(Listing(dir), before) << damage.what;
+    }
+    Save(damaged, damages[1].file);
+    Run({"inspect", damaged});
+    EXPECT_NE(out.str().find("integrity record:          yes, CRC-32 " + Hex32(crc) +
+                             ", but the payload's is "),
+              std::string::npos)
+        << out.str();
+    Save(damaged, damages[3].file);
+    Run({"inspect", damaged});
+    EXPECT_NE(out.str().find("payload SHA-256:           (none)\n"), std::string::npos);
+
+    // A wrong offset field: the installer still takes the file's tail, so
+    // extract does too, but inspect reports it.
     Bytes wrongOffset = packed;
     WritePayloadDescriptor(wrongOffset.data(), {0x40, 5000});
-    Save(output, wrongOffset);
-    EXPECT_EQ(Run({"inspect", output}), ExitFailure);
+    Save(damaged, wrongOffset);
+    EXPECT_EQ(Run({"inspect", damaged}), ExitFailure);
     EXPECT_NE(out.str().find("offset is the image end:   no"), std::string::npos) << out.str();
-    EXPECT_NE(out.str().find("offset+length is the size: no"), std::string::npos);
-
-    // Bytes appended after the payload: the cut takes the file's tail.
-    Bytes appended = packed;
-    appended.insert(appended.end(), {1, 2, 3});
-    Save(output, appended);
-    EXPECT_EQ(Run({"inspect", output}), ExitFailure);
-    EXPECT_NE(out.str().find("offset is the image end:   yes"), std::string::npos) << out.str();
-    EXPECT_NE(out.str().find("offset+length is the size: no"), std::string::npos);
-    Bytes tail(appended.end() - 5000, appended.end());
-    EXPECT_NE(out.str().find("payload SHA-256:           " + Digest(tail)), std::string::npos);
-    ASSERT_EQ(Run({"extract", output, dir / "b"}), ExitSuccess);
-    EXPECT_EQ(Load(dir / "b"), Bytes(appended.end() - 5000, appended.end()));
-
-    // Not an installer at all.
-    Save(output, Pattern(300, 1));
-    EXPECT_EQ(Run({"inspect", output}), ExitFailure);
-    EXPECT_NE(err.str().find(output.string() + ": not a PE image"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("payloadOffset is 64, but the image ends at 2560"), std::string::npos)
+        << err.str();
+    ASSERT_EQ(Run({"extract", damaged, extracted}), ExitSuccess) << err.str();
+    EXPECT_EQ(Load(extracted), payloadBytes);
 
     // extract never overwrites the installer it reads.
-    Save(output, packed);
     EXPECT_EQ(Run({"extract", output, output}), ExitFailure);
     EXPECT_EQ(Load(output), packed);
 }
 
 TEST_F(Mkinstaller, EveryRefusalOfPackLeavesNoOutput)
 {
-    Bytes imageBytes = GoodImage();
+    Bytes imageBytes = LinkedImage();
     Save(image, imageBytes);
-    Save(payload, Pattern(1000, 4));
+    Save(payload, FakeProgram(1000, 4));
     Bytes withTrailer = imageBytes;
     withTrailer.push_back(0);
-    Save(dir / "signed.exe", withTrailer);
+    Save(dir / "trailer.exe", withTrailer);
+    Save(dir / "signed.exe", Signed(imageBytes));
     Bytes headerUsed = imageBytes;
     headerUsed[0x3B] = 1;
     Save(dir / "used.exe", headerUsed);
     Save(dir / "text.txt", Pattern(4096, 2));
+    Save(dir / "empty.bin", Bytes());
     fs::create_directory(dir / "folder");
-    // A payload whose installer would not fit the 32-bit fields (sparse).
-    std::ofstream(dir / "huge.bin").close();
-    fs::resize_file(dir / "huge.bin", 0x100000000ull - imageBytes.size());
+    // A program one byte over the limit, sparse: pack must refuse it by its
+    // size, before reading it.
+    Save(dir / "huge.bin", FakeProgram(4096, 6));
+    fs::resize_file(dir / "huge.bin", (uint64_t)LargestPayload + 1);
 
     struct Refusal {
         std::vector<std::string> args;
-        std::string named;  // the file the complaint must name
+        std::string named;  // the file the complaint must name, and how
     } refusals[] = {
         {{"pack", (dir / "missing.exe").string(), payload, output}, "missing.exe: cannot open"},
         {{"pack", image, (dir / "missing.bin").string(), output}, "missing.bin: cannot open"},
         {{"pack", (dir / "folder").string(), payload, output}, "folder: is a directory"},
         {{"pack", image, (dir / "folder").string(), output}, "folder: is a directory"},
-        {{"pack", (dir / "signed.exe").string(), payload, output}, "signed.exe: 1 bytes follow"},
+        {{"pack", (dir / "trailer.exe").string(), payload, output}, "trailer.exe: 1 bytes follow"},
+        {{"pack", (dir / "signed.exe").string(), payload, output},
+         "signed.exe: is signed (it has a certificate table of 768 bytes); signing comes after "
+         "packing"},
         {{"pack", (dir / "used.exe").string(), payload, output}, "used.exe: the DOS header bytes"},
         {{"pack", (dir / "text.txt").string(), payload, output}, "text.txt: not a PE image"},
+        {{"pack", image, (dir / "empty.bin").string(), output}, "empty.bin: is empty"},
+        {{"pack", image, (dir / "text.txt").string(), output},
+         "text.txt: is not a Windows program"},
         {{"pack", image, (dir / "huge.bin").string(), output},
-         "installer.exe: the installer would be 4294967296"},
+         "huge.bin: is 536870913 bytes; an installer holds at most 536870912 bytes (512 MiB)"},
         {{"pack", image, payload, (dir / "." / "setup-image.exe").string()},
          "setup-image.exe: is one of the inputs"},
         {{"pack", image, payload, payload}, "payload.bin: is one of the inputs"},
@@ -303,7 +428,7 @@ TEST_F(Mkinstaller, EveryRefusalOfPackLeavesNoOutput)
 
     // An existing output survives a refusal unchanged.
     Save(output, Bytes{'o', 'l', 'd'});
-    EXPECT_EQ(Run({"pack", (dir / "signed.exe").string(), payload, output}), ExitFailure);
+    EXPECT_EQ(Run({"pack", image, (dir / "empty.bin").string(), output}), ExitFailure);
     EXPECT_EQ(Load(output), (Bytes{'o', 'l', 'd'}));
 }
 
