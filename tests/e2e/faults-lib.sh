@@ -50,3 +50,34 @@ finish() {
     e2e_wait_installer || rc=$?
     check_eq "$1: exit code $2" "$2" "$rc"
 }
+
+# What the user is told about an installer file that cannot be installed
+# from, before any window; the advice is the same for all of them.
+GET_NEW_COPY='\r\n\r\nNothing has been installed. Please get a new copy\r\nof the installer and run that one.'
+INCOMPLETE="This installer file is incomplete: part of it is\\r\\nmissing, as when a download is cut short.$GET_NEW_COPY"
+DAMAGED="This installer file is damaged: its package is not\\r\\nthe one it was made with.$GET_NEW_COPY"
+NOT_A_PROGRAM="This installer file is damaged: its package is not\\r\\na Windows program.$GET_NEW_COPY"
+NO_PACKAGE="This installer file holds no package.$GET_NEW_COPY"
+
+# drive_roots: what the root of every drive of the prefix holds.
+drive_roots() {
+    local root
+    for root in "$E2E_PREFIX/drive_c" "$E2E_WORK"/drive_?; do
+        echo "$(basename "$root"): $(ls -A "$root" | tr '\n' ' ')"
+    done
+}
+
+# refused_at_start NAME FILE TEXT: FILE, started as C:\varnok-setup.exe,
+# opens no window: a message box with TEXT says why, and after OK the
+# installer ends with exit code 2, having written nothing on any drive.
+refused_at_start() {
+    local before
+    use_demo_installer "$2"
+    before=$(drive_roots)
+    e2e_start_installer
+    expect_message_up "$1: message" "Sorry" "$3" 60000
+    check_eq "$1: no window" 0 "$(driver count-windows)"
+    answer
+    finish "$1" 2
+    check_eq "$1: nothing written on any drive" "$before" "$(drive_roots)"
+}

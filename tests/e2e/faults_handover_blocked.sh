@@ -3,13 +3,13 @@
 # with the first copy's window minimised. The waiting installer answers no
 # messages, so the second copy must not wait for it when it brings it back.
 #
-# The case is made with an installer file whose payloadLength is larger
-# than the file: the payload is then the whole installer, and stage 1 runs
-# that copy while the first copy waits for it. The window is minimised
-# (from outside: it has no minimise box) while the warning is up.
-# The user should see, as with the window not minimised: the warning, then
-# the closing message with the title "Installation Is Now Complete", and the
-# installer ends with 0, leaving D:\varnok empty.
+# The case is made with an installer whose package is an installer (the
+# demo one): stage 1 runs that copy while the first copy waits for it. The
+# window is minimised (from outside: it has no minimise box) while the
+# warning is up. The second copy hands over and ends; as the package
+# unpacked none of the later stages' programs, the user then sees the title
+# "Installation Failed" and the message saying so, and the installer ends
+# with 1.
 # Usage: faults_handover_blocked.sh WIN64_BUILD_DIR
 source "$(dirname "$0")/lib.sh"
 e2e_begin faults_handover_blocked "$1"
@@ -20,19 +20,20 @@ export E2E_TIMEOUT=50
 
 e2e_prefix c:hd:SYSTEM d:hd:Data
 e2e_display 1024x768
-file=$E2E_WORK/larger.exe
-damaged_copy "$file"
-set_field32 "$file" 0x34 $(($(stat -c %s "$file") + 1000))
+file=$E2E_WORK/nested.exe
+"$MKINSTALLER" pack "$BUILD_DIR/varnok-setup.exe" "$BUILD_DIR/varnok-setup-demo.exe" "$file"
 
 attempt "$file" 1
 expect_message_up "warning" "Click OK to continue" "$WARNING"
 driver minimize
 check_eq "minimised while the warning is up" "iconic=1" "$(driver state | cut -d' ' -f1)"
 answer
-expect_message_up "closing message" "Warning, Secret information" "$CLOSING" 30000
-check_eq "title at the end" "Installation Is Now Complete" "$(driver title)"
+expect_message_up "the end" "Sorry" \
+    'The package in D:\varnok unpacked none of its\r\nprograms, the installation has been stopped' 30000
+check_eq "title at the end" "Installation Failed" "$(driver title)"
+check_eq "the second copy opened no window" 1 "$(driver count-windows)"
 answer
-finish "minimised window" 0
-check_eq "D:\\varnok left empty" "" "$(ls -A "$E2E_WORK/drive_d/varnok" 2>&1)"
+finish "minimised window" 1
+check_eq "varnok.exe and the empty D:\\varnok removed" no "$(exists "$E2E_WORK/drive_d/varnok")"
 
 e2e_end

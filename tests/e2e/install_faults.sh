@@ -7,14 +7,17 @@
 #  - a drive too small for the package: a message naming E:\varnok and
 #    error 61, the partial varnok.exe and the directory removed, back to
 #    choosing, and a second attempt is not refused because of leftovers;
-#  - a package that is not a program: stage 1 cannot start it, the title
-#    says "Installation Failed", a message says why, nothing is left and the
-#    installer ends with exit code 1.
+#  - a package that is not a program: pack refuses it, and one packed by
+#    hand is refused when the installer starts (exit code 2);
+#  - a package that begins like a program but is none: stage 1 cannot
+#    start it, the title says "Installation Failed", a message says why,
+#    nothing is left and the installer ends with exit code 1.
 # Needs root: it makes a folder immutable and mounts a small tmpfs.
 # Usage: install_faults.sh WIN64_BUILD_DIR
 source "$(dirname "$0")/lib.sh"
 e2e_begin install_faults "$1"
 source "$E2E_DIR/install-lib.sh"
+source "$E2E_DIR/faults-lib.sh"
 
 if [ "$(id -u)" -ne 0 ]; then
     echo "install_faults: needs root (chattr, mount)" >&2
@@ -74,10 +77,26 @@ e2e_wait_installer || rc=$?
 check_eq "closing after the faults: exit code 0" 0 "$rc"
 
 # -- A package that is not a program ---------------------------------------------
+# pack refuses it; made by hand in the layout without the integrity record,
+# it is refused when the installer starts, before the window.
 chattr -i "$drive_d"
 printf 'This is not a Windows program.\r\n' >"$E2E_WORK/not-a-program.txt"
+rc=0
+"$MKINSTALLER" pack "$BUILD_DIR/varnok-setup.exe" "$E2E_WORK/not-a-program.txt" \
+    "$E2E_WORK/refused.exe" 2>/dev/null || rc=$?
+check_eq "pack refuses a package that is no program" "1 no" "$rc $(exists "$E2E_WORK/refused.exe")"
+file=$E2E_WORK/by-hand.exe
+image_size=$(stat -c %s "$BUILD_DIR/varnok-setup.exe")
+cat "$BUILD_DIR/varnok-setup.exe" "$E2E_WORK/not-a-program.txt" >"$file"
+set_field32 "$file" 0x30 "$image_size"
+set_field32 "$file" 0x34 "$(stat -c %s "$E2E_WORK/not-a-program.txt")"
+refused_at_start "a package that is no program" "$file" "$NOT_A_PROGRAM"
+
+# -- A package that begins like a program but cannot be started -------------------
+# Stage 1 cannot start it: the title says "Installation Failed", a message
+# says why, nothing is left and the installer ends with exit code 1.
 "$MKINSTALLER" pack "$BUILD_DIR/varnok-setup.exe" \
-    "$E2E_WORK/not-a-program.txt" "$E2E_PREFIX/drive_c/varnok-setup.exe" >/dev/null
+    "$BUILD_DIR/tests/packed/payload-3110379.bin" "$E2E_PREFIX/drive_c/varnok-setup.exe" >/dev/null
 e2e_start_installer
 check "window appears again" quietly driver wait-window 20000
 driver select 1

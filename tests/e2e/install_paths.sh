@@ -1,8 +1,9 @@
 #!/bin/bash
 # The other ways through the installation: the refusal when \varnok already
-# exists as a directory or as a plain file (nothing changes, another drive
-# then installs), a stage whose program is missing (passed over without a
-# message), and a program of a stage's name lying next to the installer,
+# exists as a directory or as a plain file (nothing changes, the folder can
+# be renamed while the installer is open, another drive then installs), a
+# stage whose program is missing (passed over without a message), and a
+# program of a stage's name lying next to the installer,
 # which must never run in place of the one in the target directory.
 # Usage: install_paths.sh WIN64_BUILD_DIR
 source "$(dirname "$0")/lib.sh"
@@ -30,6 +31,10 @@ controls=$(driver controls)
 driver select 1
 driver click
 expect_message "existing directory: refusal" "Sorry" "$REFUSAL"
+# As the message advises, the user renames the old folder while the
+# installer stays open: the installer must not hold it as its current one.
+check "the refused folder can be renamed" driver move 'D:\varnok' 'D:\varnok.old'
+check "and renamed back" driver move 'D:\varnok.old' 'D:\varnok'
 driver select 2
 driver click
 expect_message "plain file named varnok: refusal" "Sorry" "$REFUSAL"

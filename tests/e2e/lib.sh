@@ -64,12 +64,14 @@ e2e_begin() {
 
 # e2e_prefix LETTER:TYPE[:LABEL]...: a prefix with exactly these drives.
 # Drive C: keeps the prefix's own folder; the others get folders in the
-# work folder. The installer and the driver are copied to C:\.
+# work folder. The installer (the one with the sample package: an image
+# without a package refuses to start) and the driver are copied to C:\.
 e2e_prefix() {
     new_prefix "$E2E_PREFIX"
     remove_drive "$E2E_PREFIX" z
     map_drives "$E2E_PREFIX" "$E2E_WORK" "$@"
-    cp "$BUILD_DIR/varnok-setup.exe" "$BUILD_DIR/tests/e2e_driver.exe" "$E2E_PREFIX/drive_c/"
+    cp "$BUILD_DIR/varnok-setup-demo.exe" "$E2E_PREFIX/drive_c/varnok-setup.exe"
+    cp "$BUILD_DIR/tests/e2e_driver.exe" "$E2E_PREFIX/drive_c/"
 }
 
 # e2e_display WIDTHxHEIGHT: a fresh Xvfb of that size. The prefix's server

@@ -31,6 +31,9 @@
 //   serve                       read subcommands from standard input, one
 //                               per line (arguments separated by tabs), and
 //                               end each answer with "e2e_driver-end CODE"
+//   move FROM TO                MoveFileA: as the user renaming a folder
+//                               (fails while a process has it as its current
+//                               directory)
 //   start-with-show N PROGRAM [ARGS]  start PROGRAM with STARTF_USESHOWWINDOW
 //                               and wShowWindow N, wait for it, and exit
 //                               with its exit code
@@ -520,6 +523,14 @@ int Run(int argc, char** argv)
     }
     if (command == "status") {
         return ShowStatus();
+    }
+    if (command == "move" && argc > 3) {
+        if (MoveFileA(argv[2], argv[3])) {
+            return 0;
+        }
+        fprintf(stderr, "e2e_driver: MoveFileA failed with error %lu\n",
+                static_cast<unsigned long>(GetLastError()));
+        return 1;
     }
     const HWND window = MainWindow();
     if (window == nullptr) {
