@@ -17,6 +17,13 @@ set_field32() {
     printf "$bytes" | dd of="$1" bs=1 seek=$(($2)) conv=notrunc status=none
 }
 
+# change_byte FILE OFFSET: adds 1 to the byte at OFFSET, the rest unchanged.
+change_byte() {
+    local byte
+    byte=$(od -An -tu1 -j "$2" -N1 "$1" | tr -d ' ')
+    printf "\\$(printf '%03o' $(((byte + 1) % 256)))" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}
+
 # damaged_copy OUTPUT: a copy of the demo installer to damage.
 damaged_copy() {
     cp "$BUILD_DIR/varnok-setup-demo.exe" "$1"

@@ -54,7 +54,7 @@ complete_run "offset 0" "$file" "$sample"
 # -- A changed byte, bytes appended: the checksum no longer matches -------------
 file=$E2E_WORK/changed-byte.exe
 damaged_copy "$file"
-printf '\x5A' | dd of="$file" bs=1 seek=$((size - length / 2)) conv=notrunc 2>/dev/null
+change_byte "$file" $((size - length / 2))
 check_eq "changed byte: the file differs" differ "$(cmp -s "$demo" "$file" && echo same || echo differ)"
 check_eq "changed byte: reported invalid" invalid "$(inspect_verdict "$file")"
 refused_at_start "a changed byte" "$file" "$DAMAGED"
