@@ -2,13 +2,15 @@
 // the payload out as "varnok.exe". Lives without the C runtime: memory comes
 // from the process heap, and the own file is read with plain kernel32 calls
 // (not guarded: nothing that fails here may reach the caller's ErrorNumber).
+// Its path is taken in UTF-16: a download folder whose name the ANSI code
+// page cannot spell would otherwise come back with "?" in it.
 
 #include "install/payload.h"
 
 #include "app/installer.h"
 #include "services/files.h"
 
-// Room for the longest path GetModuleFileNameA can return, with its
+// Room for the longest path GetModuleFileNameW can return, with its
 // terminator. It comes from the heap: on the stack it would need a probed
 // frame, and as a static the compiler stores its zeros in the image.
 const DWORD ModulePathSize = 32768;
@@ -16,9 +18,9 @@ const DWORD ModulePathSize = 32768;
 // Reads the whole file at `path` into `file`. The file is held in one block,
 // without a second copy of the payload: on a 32-bit system the largest
 // block to be had bounds the installer's size.
-static PayloadCheck ReadWholeFile(const char* path, OwnFile& file, ErrorNumber& readError)
+static PayloadCheck ReadWholeFile(const WCHAR* path, OwnFile& file, ErrorNumber& readError)
 {
-    HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    HANDLE handle = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         readError = ErrorNumberForCode(GetLastError());
@@ -37,8 +39,11 @@ static PayloadCheck ReadWholeFile(const char* path, OwnFile& file, ErrorNumber& 
         DWORD read = 0;
         if (!file.bytes) {
             check = NotEnoughMemory;
-        } else if (!ReadFile(handle, file.bytes, size, &read, nullptr) || read != size) {
-            readError = ErrorNumberForCode(read != size ? ERROR_HANDLE_EOF : GetLastError());
+        } else if (!ReadFile(handle, file.bytes, size, &read, nullptr)) {
+            readError = ErrorNumberForCode(GetLastError());
+            check = OwnFileUnreadable;
+        } else if (read != size) {
+            readError = ErrorNumberForCode(ERROR_HANDLE_EOF);  // the file shrank meanwhile
             check = OwnFileUnreadable;
         }
         file.size = size;
@@ -59,11 +64,12 @@ PayloadCheck ExtractPayload(OwnFile& file, ErrorNumber& readError)
 {
     file.bytes = nullptr;
     file.size = 0;
-    char* path = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, ModulePathSize));
+    WCHAR* path =
+        static_cast<WCHAR*>(HeapAlloc(GetProcessHeap(), 0, ModulePathSize * sizeof(WCHAR)));
     if (!path)
         return NotEnoughMemory;
     PayloadCheck check = OwnFileUnreadable;
-    DWORD pathLength = GetModuleFileNameA(InstanceHandle, path, ModulePathSize);
+    DWORD pathLength = GetModuleFileNameW(InstanceHandle, path, ModulePathSize);
     // A path that fills the buffer may have been cut: never open a
     // different file than our own.
     if (pathLength == 0 || pathLength >= ModulePathSize)

@@ -3,6 +3,8 @@
 # 64-bit Wine in a prefix of its own and checks what it wrote.
 #   identical    run from C:\setup: "varnok.exe" is the payload, byte for byte
 #   deep_folder  run from a folder whose path is 200 characters long
+#   wide_folder  run from a folder whose name the ANSI code page cannot
+#                spell (Cyrillic and Chinese letters)
 #   truncated    the installer's file is cut inside its header while the
 #                probe runs: the payload is refused, nothing written
 #   write_fails  "varnok.exe" is a folder: failure reported with the write's
@@ -60,6 +62,10 @@ deep_folder)
     folder=${folder:0:200}
     [ ${#folder} -eq 200 ] || fail "folder path is ${#folder} characters"
     run_from "$folder"
+    expect_payload_written
+    ;;
+wide_folder)
+    run_from 'C:\Установка 安装'
     expect_payload_written
     ;;
 truncated)
