@@ -156,8 +156,7 @@ size_t FormatFailureText(char* text, size_t size, Failure failure, char letter, 
     case PackageUnpackedNothing:
         Append(builder, "The package in ");
         AppendTarget(builder, letter);
-        Append(builder, " unpacked none of its" CRLF
-                        "programs, the installation has been stopped");
+        Append(builder, " unpacked none of its" CRLF "programs, the installation has been stopped");
         break;
     }
     return builder.length;
@@ -189,8 +188,8 @@ size_t FormatPayloadProblem(char* text, size_t size, PayloadCheck check, ErrorNu
                         "the one it was made with.");
         break;
     case PayloadNotAProgram:
-        Append(builder, "This installer file is damaged: its package is not" CRLF
-                        "a Windows program.");
+        Append(builder,
+               "This installer file is damaged: its package is not" CRLF "a Windows program.");
         break;
     case OwnFileUnreadable:
         Append(builder, "The installer could not read its own file (error ");
@@ -200,8 +199,7 @@ size_t FormatPayloadProblem(char* text, size_t size, PayloadCheck check, ErrorNu
                            "to this computer and run it from there.";
         break;
     case NotEnoughMemory:
-        Append(builder, "There is not enough memory to read the package of" CRLF
-                        "this installer.");
+        Append(builder, "There is not enough memory to read the package of" CRLF "this installer.");
         advice = CRLF CRLF "Nothing has been installed. Please close other" CRLF
                            "programs and try again.";
         break;

@@ -186,8 +186,8 @@ static bool WriteBytes(FILE* file, const unsigned char* bytes, size_t length,
 static std::string TooLargeAPayload(uint64_t size)
 {
     return "is " + std::to_string(size) + " bytes; an installer holds at most " +
-           std::to_string(LargestPayload) + " bytes (" +
-           std::to_string(LargestPayload >> 20) + " MiB) of payload";
+           std::to_string(LargestPayload) + " bytes (" + std::to_string(LargestPayload >> 20) +
+           " MiB) of payload";
 }
 
 static std::string TooLargeAnInstaller(uint64_t size)
@@ -327,8 +327,7 @@ static std::string DescribeCheck(const std::vector<unsigned char>& file,
             return "cut short: the certificate table runs past the end of the file";
         return "cut short: a payload of " + std::to_string(layout.descriptor.payloadLength) +
                " bytes does not fit after the image, which ends at offset " +
-               std::to_string(layout.pe.imageEnd) + " of " + std::to_string(file.size()) +
-               " bytes";
+               std::to_string(layout.pe.imageEnd) + " of " + std::to_string(file.size()) + " bytes";
     case PayloadDamaged:
         if (layout.isSigned && tableEnd != file.size())
             return std::to_string(file.size() - tableEnd) +

@@ -241,7 +241,8 @@ TEST_F(Mkinstaller, PackInspectExtractRoundTripByteForByte)
     EXPECT_NE(out.str().find("integrity record:          no (a file made without one)\n"),
               std::string::npos)
         << out.str();
-    EXPECT_NE(out.str().find("image SHA-256:             " + Digest(imageBytes)), std::string::npos);
+    EXPECT_NE(out.str().find("image SHA-256:             " + Digest(imageBytes)),
+              std::string::npos);
     ASSERT_EQ(Run({"extract", output, extracted}), ExitSuccess) << err.str();
     EXPECT_EQ(Load(extracted), payloadBytes);
 }

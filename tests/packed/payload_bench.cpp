@@ -47,8 +47,7 @@ int main(int argc, char** argv)
         QueryPerformanceCounter(&end);
         PROCESS_MEMORY_COUNTERS after = Memory();
         printf("%s %d %lld %llu %llu %llu %llu\n", argv[1], written ? 1 : 0,
-               Microseconds(start, end),
-               (unsigned long long)before.PagefileUsage,
+               Microseconds(start, end), (unsigned long long)before.PagefileUsage,
                (unsigned long long)after.PeakPagefileUsage,
                (unsigned long long)before.WorkingSetSize,
                (unsigned long long)after.PeakWorkingSetSize);

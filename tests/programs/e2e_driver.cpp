@@ -196,8 +196,7 @@ HWND ShownMainWindow()
 bool SendWithin(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD timeout,
                 DWORD_PTR* result)
 {
-    return SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, timeout, result) !=
-           0;
+    return SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, timeout, result) != 0;
 }
 
 // Waits for the shown main window and then for its thread to answer a
@@ -303,8 +302,7 @@ int AddItem(HWND window, const char* text)
     WCHAR wide[512];
     MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, 512);
     DWORD_PTR result = 0;
-    if (!SendWithin(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide), Scaled(5000),
-                    &result)) {
+    if (!SendWithin(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide), Scaled(5000), &result)) {
         return Fail("the drive list does not answer");
     }
     printf("%ld\n", static_cast<long>(result));
