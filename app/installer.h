@@ -63,8 +63,9 @@ extern int QuitCode;
 // The installation sequence, run inside the install button's WM_COMMAND.
 InstallationEnding RunInstallation(HWND window);
 
-// Reads and checks the installer's own file before the window is made;
-// when its package cannot be installed, says why and returns false.
+// Reads and checks the installer's own file before the window is made and
+// holds it for the installation; when its package cannot be installed,
+// says why and returns false.
 bool PackageIsSound();
 
 // The exit code of an installer that stops at start-up because its own

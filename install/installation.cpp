@@ -1,9 +1,9 @@
 // The installation sequence: runs inside the install button's WM_COMMAND.
 //
 // It checks the selection, enters the chosen drive's root, refuses a drive
-// that already holds \varnok, reads and checks the package from the
-// installer's own file, creates and enters X:\varnok, writes the package
-// there as varnok.exe, swaps the choosing controls for the release notes and
+// that already holds \varnok, creates and enters X:\varnok, writes there
+// as varnok.exe the package that was read and checked from the installer's
+// own file at start-up, swaps the choosing controls for the release notes and
 // runs the six stage programs one after another with the stage in the title
 // bar.
 // When the drive cannot be entered, the target cannot be made or the
@@ -22,6 +22,12 @@
 int QuitCode = 0;
 
 namespace {
+
+// The installer's own file, read and checked at start-up and held until its
+// payload is written: the bytes that were checked are the bytes written,
+// whatever happens to the file meanwhile, and a large file needs its block
+// of memory only once.
+OwnFile Package;
 
 const int WhatsNewPanel = HintLabel;  // the panel takes the hint line's id
 
@@ -141,18 +147,25 @@ void StopAfterUnpacking(HWND window, Failure failure, char letter, ErrorNumber n
     CloseInstaller(window, 1);
 }
 
-}  // namespace
-
-bool PackageIsSound()
+// Reads and checks the installer's own file into Package, unless it is
+// held already; says why when its payload cannot be installed.
+bool HoldPackage()
 {
-    OwnFile file;
+    if (Package.bytes != nullptr)
+        return true;
     ErrorNumber readError = ErrorNone;
-    PayloadCheck check = ExtractPayload(file, readError);
-    ReleaseOwnFile(file);
+    PayloadCheck check = ExtractPayload(Package, readError);
     if (check == PayloadIntact)
         return true;
     ShowPayloadProblem(check, readError);
     return false;
+}
+
+}  // namespace
+
+bool PackageIsSound()
+{
+    return HoldPackage();
 }
 
 InstallationEnding RunInstallation(HWND window)
@@ -174,32 +187,25 @@ InstallationEnding RunInstallation(HWND window)
         return EndedOtherwise;
     }
 
-    // Read and checked again before anything is made: the file may have
-    // changed since the installer started.
-    OwnFile file;
-    ErrorNumber readError = ErrorNone;
-    PayloadCheck check = ExtractPayload(file, readError);
-    if (check != PayloadIntact) {
-        ShowPayloadProblem(check, readError);
+    // Held since start-up; read and checked again only after a failed
+    // write released it. Nothing is made before it is held.
+    if (!HoldPackage())
         return EndedOtherwise;
-    }
 
     MakeDirectory("varnok", error);
     if (error != ErrorNone) {
-        ReleaseOwnFile(file);
         ShowFailure(TargetNotMade, letter, error);
         return EndedOtherwise;
     }
     ChangeDirectory("varnok", error);
     if (error != ErrorNone) {
-        ReleaseOwnFile(file);
         ErrorNumber ignored = ErrorNone;
         DeleteDirectory("varnok", ignored);
         ShowFailure(TargetNotMade, letter, error);
         return EndedOtherwise;
     }
 
-    if (!WritePayloadFile(file, error)) {
+    if (!WritePayloadFile(Package, error)) {
         RemoveTarget();
         ShowFailure(PayloadNotWritten, letter, error);
         return EndedOtherwise;

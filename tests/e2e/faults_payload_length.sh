@@ -3,6 +3,8 @@
 # payload length field does not fit the file. Each is refused when it starts,
 # before the window: one message says what happened and to get a new copy,
 # the installer ends with exit code 2, and nothing is written on any drive.
+# A file cut after the installer has started changes nothing: the package
+# checked at start-up is installed.
 # Usage: faults_payload_length.sh BUILD_DIR
 source "$(dirname "$0")/lib.sh"
 e2e_begin faults_payload_length "$1"
@@ -44,5 +46,23 @@ damaged_copy "$file"
 set_field32 "$file" 0x34 $((size + 1000))
 check_eq "length larger than the file: reported invalid" invalid "$(inspect_verdict "$file")"
 refused_at_start "length larger than the file" "$file" "$INCOMPLETE"
+
+# -- The file cut after the installer has started -------------------------------
+# The package read and checked at start-up is what gets installed: a cut
+# copy renamed over the file while the window is up changes nothing.
+use_demo_installer
+e2e_start_installer
+check "cut after the start: window appears" quietly driver wait-window 20000
+head -c "$((image + length / 2))" "$demo" >"$E2E_PREFIX/drive_c/cut.exe"
+mv "$E2E_PREFIX/drive_c/cut.exe" "$E2E_PREFIX/drive_c/varnok-setup.exe"
+driver select 1
+driver click
+expect_message_up "cut after the start: warning" "Click OK to continue" "$WARNING"
+check "cut after the start: the package written whole" \
+    cmp -s "$E2E_WORK/drive_d/varnok/varnok.exe" "$BUILD_DIR/sample/varnok.exe"
+answer
+expect_message_up "cut after the start: closing message" "Warning, Secret information" "$CLOSING" 60000
+answer
+finish "cut after the start" 0
 
 e2e_end
