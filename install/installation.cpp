@@ -147,9 +147,11 @@ void StopAfterUnpacking(HWND window, Failure failure, char letter, ErrorNumber n
     CloseInstaller(window, 1);
 }
 
+}  // namespace
+
 // Reads and checks the installer's own file into Package, unless it is
 // held already; says why when its payload cannot be installed.
-bool HoldPackage()
+bool PackageIsSound()
 {
     if (Package.bytes != nullptr)
         return true;
@@ -159,13 +161,6 @@ bool HoldPackage()
         return true;
     ShowPayloadProblem(check, readError);
     return false;
-}
-
-}  // namespace
-
-bool PackageIsSound()
-{
-    return HoldPackage();
 }
 
 InstallationEnding RunInstallation(HWND window)
@@ -189,7 +184,7 @@ InstallationEnding RunInstallation(HWND window)
 
     // Held since start-up; read and checked again only after a failed
     // write released it. Nothing is made before it is held.
-    if (!HoldPackage())
+    if (!PackageIsSound())
         return EndedOtherwise;
 
     MakeDirectory("varnok", error);

@@ -96,6 +96,7 @@ InstallerLayout CheckInstallerFile(const unsigned char* file, uint32_t fileSize)
         if (end == 0)
             return layout;
     }
+    layout.fieldsReachDataEnd = (uint64_t)layout.descriptor.payloadOffset + length == end;
     if (length == 0) {
         layout.check = PayloadMissing;
         return layout;

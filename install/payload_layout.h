@@ -69,6 +69,10 @@ struct InstallerLayout {
     PayloadDescriptor descriptor;
     bool hasRecord;
     bool isSigned;
+    // Whether payloadOffset + payloadLength is where the file's data ends:
+    // the end of the file, or in a signed file the certificate table less
+    // the signing tool's padding.
+    bool fieldsReachDataEnd;
     uint32_t recordedChecksum;  // with hasRecord
     uint32_t payloadStart;      // where the payload lies: meaningful unless the
     uint32_t payloadLength;     // check is NotAnInstaller or PayloadIncomplete

@@ -294,22 +294,6 @@ static uint32_t PayloadCrc(const std::vector<unsigned char>& file, const Install
     return Crc32(0, file.data() + layout.payloadStart, layout.payloadLength);
 }
 
-// Whether payloadOffset + payloadLength is where the file's data ends: the
-// end of the file or, in a signed file, the certificate table that ends the
-// file, less the signing tool's padding of fewer than 8 zero bytes.
-static bool EndsWhereTheDataEnds(const std::vector<unsigned char>& file,
-                                 const InstallerLayout& layout)
-{
-    uint64_t end = (uint64_t)layout.descriptor.payloadOffset + layout.descriptor.payloadLength;
-    if (!layout.isSigned)
-        return end == file.size();
-    uint64_t table = layout.pe.certificateOffset;
-    if (table + layout.pe.certificateSize != file.size() || end > table || table - end >= 8)
-        return false;
-    return std::all_of(file.begin() + end, file.begin() + table,
-                       [](unsigned char byte) { return byte == 0; });
-}
-
 // Why the installer would not install the file, in words; empty when it would.
 static std::string DescribeCheck(const std::vector<unsigned char>& file,
                                  const InstallerLayout& layout)
@@ -332,7 +316,7 @@ static std::string DescribeCheck(const std::vector<unsigned char>& file,
         if (layout.isSigned && tableEnd != file.size())
             return std::to_string(file.size() - tableEnd) +
                    " bytes follow the certificate table, which must end a signed file";
-        if (layout.isSigned && !EndsWhereTheDataEnds(file, layout))
+        if (layout.isSigned && !layout.fieldsReachDataEnd)
             return "signed, but the payload does not end at the certificate table (offset " +
                    std::to_string(layout.pe.certificateOffset) +
                    ") with fewer than 8 zero bytes between them";
@@ -383,7 +367,7 @@ int InspectInstaller(const std::string& installer, std::ostream& out, std::ostre
         return Fail(err, installer, reason);
     const PayloadDescriptor& descriptor = layout.descriptor;
     bool offsetAtImageEnd = descriptor.payloadOffset == layout.pe.imageEnd;
-    bool endsAtDataEnd = EndsWhereTheDataEnds(file, layout);
+    bool endsAtDataEnd = layout.fieldsReachDataEnd;
 
     // CheckInstallerFile gives a length only when it located the payload.
     const unsigned char* payload = file.data() + layout.payloadStart;

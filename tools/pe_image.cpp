@@ -2,7 +2,7 @@
 
 #include "tools/pe_image.h"
 
-std::string DescribePeProblem(PeProblem problem, const PeLayout&, uint64_t size)
+static std::string DescribePeProblem(PeProblem problem, uint64_t size)
 {
     switch (problem) {
     case PeSound:
@@ -29,19 +29,9 @@ bool ReadImageLayout(const unsigned char* bytes, size_t size, PeLayout& layout,
 {
     PeProblem found = ReadPeLayout(bytes, size, layout);
     if (found != PeSound) {
-        problem = DescribePeProblem(found, layout, size);
+        problem = DescribePeProblem(found, size);
         return false;
     }
-    return true;
-}
-
-bool FindSectionsRawEnd(const unsigned char* bytes, size_t size, uint64_t& rawEnd,
-                        std::string& problem)
-{
-    PeLayout layout;
-    if (!ReadImageLayout(bytes, size, layout, problem))
-        return false;
-    rawEnd = layout.imageEnd;
     return true;
 }
 

@@ -9,15 +9,10 @@
 
 #include "install/pe_layout.h"
 
-// The end of the raw data of the image's last section (the largest
-// PointerToRawData + SizeOfRawData of its sections), which is where a
-// linked image's file ends. False, with the reason in `problem`, when the
-// bytes are not a PE image whose headers and sections lie inside them.
-bool FindSectionsRawEnd(const unsigned char* bytes, size_t size, uint64_t& rawEnd,
-                        std::string& problem);
-
-// The same, with the rest of the layout (the CheckSum field and the security
-// directory).
+// The layout of a PE image: where its last section's raw data ends (where a
+// linked image's file ends), its CheckSum field and its security directory.
+// False, with the reason in words in `problem`, when the bytes are not a PE
+// image whose headers and sections lie inside them.
 bool ReadImageLayout(const unsigned char* bytes, size_t size, PeLayout& layout,
                      std::string& problem);
 
@@ -27,9 +22,6 @@ bool ReadImageLayout(const unsigned char* bytes, size_t size, PeLayout& layout,
 // own), the 4 bytes at `checksumField` counted as zero, then the file size
 // added.
 uint32_t PeChecksum(const unsigned char* bytes, size_t size, uint32_t checksumField);
-
-// The reason in words.
-std::string DescribePeProblem(PeProblem problem, const PeLayout& layout, uint64_t size);
 
 // Whether the DOS header's reserved bytes 0x28 to 0x3B, which hold the
 // payload descriptor, are all zero.

@@ -116,10 +116,10 @@ protected:
 TEST(PeImage, FindsTheLargestRawEndOrSaysWhyNot)
 {
     Bytes good = GoodImage();
-    uint64_t end = 0;
+    PeLayout layout;
     std::string problem;
-    ASSERT_TRUE(FindSectionsRawEnd(good.data(), good.size(), end, problem)) << problem;
-    EXPECT_EQ(end, 0xA00u);
+    ASSERT_TRUE(ReadImageLayout(good.data(), good.size(), layout, problem)) << problem;
+    EXPECT_EQ(layout.imageEnd, 0xA00u);
     EXPECT_TRUE(LooksLikeWindowsProgram(good.data(), good.size()));
     EXPECT_TRUE(DescriptorWordsClear(good.data()));
 
@@ -141,7 +141,7 @@ TEST(PeImage, FindsTheLargestRawEndOrSaysWhyNot)
     broken.push_back({"no raw data", FakeImage({{0, 0}, {0x400, 0}}, 0x400)});
     for (Broken& b : broken) {
         problem.clear();
-        EXPECT_FALSE(FindSectionsRawEnd(b.bytes.data(), b.bytes.size(), end, problem)) << b.what;
+        EXPECT_FALSE(ReadImageLayout(b.bytes.data(), b.bytes.size(), layout, problem)) << b.what;
         EXPECT_FALSE(problem.empty()) << b.what;
     }
     EXPECT_FALSE(LooksLikeWindowsProgram(broken[1].bytes.data(), broken[1].bytes.size()));

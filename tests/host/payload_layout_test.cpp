@@ -109,6 +109,7 @@ TEST(CheckInstallerFile, SoundFilesOldAndNewSignedOrNot)
             EXPECT_EQ(layout.pe.imageEnd, ImageEnd);
             EXPECT_EQ(layout.payloadStart, ImageEnd);
             EXPECT_EQ(layout.payloadLength, payload.size());
+            EXPECT_TRUE(layout.fieldsReachDataEnd);
         }
     }
 
@@ -118,6 +119,7 @@ TEST(CheckInstallerFile, SoundFilesOldAndNewSignedOrNot)
         Put32(file, PayloadOffsetField, offset);
         EXPECT_EQ(Check(file).check, PayloadIntact) << offset;
         EXPECT_EQ(Check(file).payloadStart, ImageEnd) << offset;
+        EXPECT_FALSE(Check(file).fieldsReachDataEnd) << offset;
     }
 
     // Without a record, another program of the same length appended after
