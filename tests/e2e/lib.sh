@@ -203,6 +203,12 @@ driver_report() {
     shift 3
     echo "driver $*: exit status $rc after $ms ms; its stderr:"
     if [ -s "$log" ]; then sed 's/^/    /' "$log"; else echo "    (nothing)"; fi
+    scenario_state
+}
+
+# scenario_state: the state of the installer, of the prefix's Wine processes
+# and server, of the display, and what the driver sees.
+scenario_state() {
     if [ -n "$INSTALLER_PID" ]; then
         if kill -0 "$INSTALLER_PID" 2>/dev/null; then
             echo "  installer (timeout pid $INSTALLER_PID): running"
@@ -248,13 +254,15 @@ prefix_server() {
     echo "none (no process works in a folder $name)"
 }
 
-# display_owner: DISPLAY, the Xvfb that holds its lock, and whether that is
-# the one this scenario started.
+# display_owner: DISPLAY, whether its socket is there, the Xvfb that holds
+# its lock (an Xvfb started with -displayfd may keep none), and whether the
+# one this scenario started still runs.
 display_owner() {
-    local n=${DISPLAY#:} owner
+    local n=${DISPLAY#:} owner socket=missing
     owner=$(tr -d ' ' 2>/dev/null <"/tmp/.X$n-lock")
-    printf '%s served by pid %s; this scenario started pid %s' "$DISPLAY" "${owner:-none}" \
-        "${XVFB_PID:-none}"
+    if [ -S "/tmp/.X11-unix/X$n" ]; then socket=there; fi
+    printf '%s (socket %s, lock held by pid %s); this scenario started pid %s' "$DISPLAY" \
+        "$socket" "${owner:-none}" "${XVFB_PID:-none}"
     if [ -n "$XVFB_PID" ] && ! kill -0 "$XVFB_PID" 2>/dev/null; then printf ' (ended)'; fi
     echo
 }
@@ -263,7 +271,16 @@ display_owner() {
 quietly() { "$@" >/dev/null; }
 
 pass() { PASSED=$((PASSED + 1)); echo "PASS: $1"; }
-fail() { FAILED=$((FAILED + 1)); echo "FAIL: $1 ($2)"; }
+# The first failed check of a scenario also shows the state it met, since a
+# failure that comes only now and then may not be seen again.
+fail() {
+    FAILED=$((FAILED + 1))
+    echo "FAIL: $1 ($2)"
+    if [ "$FAILED" -eq 1 ]; then
+        echo "  state at the first failure (after ${SECONDS} s of the scenario):"
+        scenario_state | sed 's/^/  /'
+    fi
+}
 
 # check NAME COMMAND...: passes when the command succeeds.
 check() {
