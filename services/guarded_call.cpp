@@ -4,8 +4,10 @@
 #include "services/guarded_call.h"
 
 // The error mode is process-wide, so guarded calls of all threads take turns.
-// The lock is one flag; it is held for the whole call, including a wait for
-// a started program, and is not re-entrant.
+// The lock is one flag; it is held for the whole call, including each wait
+// for a started program, and is not re-entrant: nothing that runs while it
+// is held may make a guarded call (the wait for a program releases it
+// before it handles a message).
 static volatile LONG CallLock = 0;
 
 GuardedFrame EnterGuardedCall()

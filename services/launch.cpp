@@ -1,4 +1,4 @@
-// Starting a program and waiting for it to end.
+// Starting a program and waiting for it to end, with the window alive.
 
 #include <windows.h>
 
@@ -46,6 +46,30 @@ static char* MakeCommandLine(char* line, const char* commandLine)
     return line;
 }
 
+// Waits until the process has ended while handling this thread's messages,
+// so that the installer's window repaints, moves and answers while a stage
+// program runs. Each wait is a guarded call that wakes on the process's end
+// or on a message; the messages are handled between two waits, outside the
+// lock and with the process's own error mode, since their handlers may make
+// guarded calls of their own. No message is left queued before a wait: the
+// wait wakes only for messages that arrive after it began.
+static void WaitHandlingMessages(HANDLE process)
+{
+    for (;;) {
+        MSG message;
+        while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        DWORD code;
+        DWORD woke = GuardedOsCall(code, [&] {
+            return MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT);
+        });
+        if (woke != WAIT_OBJECT_0 + 1)
+            return;  // the process has ended, or the wait failed
+    }
+}
+
 void RunAndWait(const char* commandLine, int showMode, bool wait, ErrorNumber& error)
 {
     char buffer[CommandLineLimit + 3];
@@ -69,9 +93,8 @@ void RunAndWait(const char* commandLine, int showMode, bool wait, ErrorNumber& e
     }
     // A successful start may leave a stray code behind: the return value
     // decides. Nothing about the wait or the closing is reported.
-    if (wait) {
-        GuardedOsCall(code, [&] { return WaitForSingleObject(process.hProcess, INFINITE); });
-    }
+    if (wait)
+        WaitHandlingMessages(process.hProcess);
     GuardedOsCall(code, [&] { return CloseHandle(process.hThread); });
     GuardedOsCall(code, [&] { return CloseHandle(process.hProcess); });
 }

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "services/files.h"
 #include "services/launch.h"
 #include "services_support.h"
 
@@ -116,6 +117,82 @@ TEST(RunAndWait, WaitsForTheEndAndPassesShowAndErrorMode)
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     EXPECT_EQ(Field(report, "errormode"), Field(ReadWhole(dir + "\\reference.txt"), "errormode"));
+}
+
+// What the window of the test's own thread met when it handled a message
+// sent from another thread while RunAndWait waited.
+struct Handled {
+    UINT errorMode;
+    ErrorNumber guardedCall;
+};
+Handled SeenByWindow;
+
+LRESULT CALLBACK RecordingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_APP)
+        return DefWindowProcA(window, message, wParam, lParam);
+    SeenByWindow.errorMode = CurrentErrorMode();
+    // A guarded call of its own: it would wait for ever if the wait held the lock.
+    ErrorNumber error = 0;
+    ChangeDirectory("no such folder", error);
+    SeenByWindow.guardedCall = error;
+    return 1;
+}
+
+// Sends WM_APP to the window every 100 ms for a second, from another
+// thread, and keeps the slowest answer's time.
+struct Prober {
+    HWND window;
+    DWORD answered;
+    DWORD slowest;
+};
+
+DWORD WINAPI ProbeWindow(void* parameter)
+{
+    Prober* prober = static_cast<Prober*>(parameter);
+    Sleep(200);
+    for (int i = 0; i < 10; ++i) {
+        DWORD start = GetTickCount();
+        DWORD_PTR result = 0;
+        if (SendMessageTimeoutA(prober->window, WM_APP, 0, 0, SMTO_NORMAL, 5000, &result) &&
+            result == 1)
+            prober->answered++;
+        DWORD took = GetTickCount() - start;
+        if (took > prober->slowest)
+            prober->slowest = took;
+        Sleep(100);
+    }
+    return 0;
+}
+
+TEST(RunAndWait, HandlesTheThreadsMessagesOutsideTheLockWhileItWaits)
+{
+    std::string dir = Stage("messages");
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = RecordingProcedure;
+    windowClass.hInstance = GetModuleHandleA(NULL);
+    windowClass.lpszClassName = "svc_Recording";
+    RegisterClassA(&windowClass);
+    Prober prober = {CreateWindowExA(0, "svc_Recording", "", WS_POPUP, 0, 0, 10, 10, NULL, NULL,
+                                     windowClass.hInstance, NULL),
+                     0, 0};
+    ASSERT_NE(prober.window, nullptr);
+    SetErrorMode(SEM_NOGPFAULTERRORBOX);
+    SeenByWindow = {0, 0};
+    HANDLE thread = CreateThread(NULL, 0, ProbeWindow, &prober, 0, NULL);
+    ErrorNumber error = 0;
+    RunAndWait("svcchild.exe report.txt 1500 done.txt", SW_SHOWNORMAL, true, error);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    DestroyWindow(prober.window);
+
+    EXPECT_EQ(error, 0);
+    EXPECT_TRUE(Exists(dir + "\\done.txt")) << "returned before the program ended";
+    EXPECT_EQ(prober.answered, 10u) << "every message answered during the wait";
+    EXPECT_LT(prober.slowest, 100u) << "ms for the slowest answer";
+    EXPECT_EQ(SeenByWindow.errorMode, (UINT)SEM_NOGPFAULTERRORBOX)
+        << "messages are handled in the process's own error mode";
+    EXPECT_EQ(SeenByWindow.guardedCall, 53) << "a guarded call made while handling one";
 }
 
 TEST(RunAndWait, WithoutTheWaitReturnsAtOnce)
