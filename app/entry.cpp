@@ -3,6 +3,7 @@
 // calls it and ends the process with its result.
 
 #include "app/installer.h"
+#include "app/main_window.h"
 
 #ifndef _WIN64
 static_assert(sizeof(WNDCLASSEXA) == 48, "window class record of the 32-bit build");
@@ -56,6 +57,8 @@ int StartupShowCommand()
 
 extern "C" void WINAPI Entry(void)
 {
+    // Before anything can load a DLL by name.
+    RestrictDllSearch();
     const HINSTANCE instance = GetModuleHandleA(nullptr);
     const HINSTANCE previous = nullptr;
     const LPSTR commandTail = CommandTail(GetCommandLineA());

@@ -4,9 +4,21 @@
 
 #include <windows.h>
 
+// Makes the process look for DLLs loaded by name in the system folder only
+// (SetDefaultDllDirectories, Windows 8 and later, and Vista and 7 with their
+// update); where Windows lacks that, loads the names that the window loads
+// from the system folder first (LoadSystemDllsFirst). The programs that the
+// installer starts keep their own search order: neither is inherited.
+void RestrictDllSearch();
+void LoadSystemDllsFirst();
+
 // Restores and brings to the front a running copy, if there is one; returns
 // whether one was found.
 bool HandOverToRunningCopy();
+
+// Claims the single-instance name; returns false when another copy of the
+// installer holds it.
+bool ClaimSingleInstance();
 
 // Registers the class of the main window; returns whether that succeeded.
 bool RegisterMainWindowClass();

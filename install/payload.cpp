@@ -15,6 +15,13 @@
 // frame, and as a static the compiler stores its zeros in the image.
 const DWORD ModulePathSize = 32768;
 
+// The file cannot be read: why, as Windows said it.
+__attribute__((noinline)) static PayloadCheck Unreadable(ErrorNumber& readError)
+{
+    readError = ErrorNumberForCode(GetLastError());
+    return OwnFileUnreadable;
+}
+
 // Reads the whole file at `path` into `file`. The file is held in one block,
 // without a second copy of the payload: on a 32-bit system the largest
 // block to be had bounds the installer's size.
@@ -22,16 +29,13 @@ static PayloadCheck ReadWholeFile(const WCHAR* path, OwnFile& file, ErrorNumber&
 {
     HANDLE handle = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        readError = ErrorNumberForCode(GetLastError());
-        return OwnFileUnreadable;
-    }
+    if (handle == INVALID_HANDLE_VALUE)
+        return Unreadable(readError);
     PayloadCheck check = PayloadIntact;
     DWORD high = 0;
     DWORD size = GetFileSize(handle, &high);
     if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
-        readError = ErrorNumberForCode(GetLastError());
-        check = OwnFileUnreadable;
+        check = Unreadable(readError);
     } else if (high != 0) {
         check = PayloadDamaged;  // no installer file reaches 4 GiB
     } else {
@@ -40,8 +44,7 @@ static PayloadCheck ReadWholeFile(const WCHAR* path, OwnFile& file, ErrorNumber&
         if (!file.bytes) {
             check = NotEnoughMemory;
         } else if (!ReadFile(handle, file.bytes, size, &read, nullptr)) {
-            readError = ErrorNumberForCode(GetLastError());
-            check = OwnFileUnreadable;
+            check = Unreadable(readError);
         } else if (read != size) {
             readError = ErrorNumberForCode(ERROR_HANDLE_EOF);  // the file shrank meanwhile
             check = OwnFileUnreadable;

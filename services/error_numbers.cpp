@@ -46,7 +46,9 @@ const ErrorNumber ErrorNumberMap[41] = {
     75,   // 40 and above: every other code
 };
 
-ErrorNumber ErrorNumberForCode(uint32_t code)
+// Kept out of line: it is called wherever a Windows call can fail, and one
+// copy keeps the image smaller than a copy at every call.
+__attribute__((noinline)) ErrorNumber ErrorNumberForCode(uint32_t code)
 {
     return ErrorNumberMap[code < 40 ? code : 40];
 }

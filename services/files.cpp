@@ -59,14 +59,39 @@ void ChangeDirectory(const char* path, ErrorNumber& error)
     RecordFailure(code, error);
 }
 
-void MakeDirectory(const char* path, ErrorNumber& error)
+void MakeDirectory(const char* path, ErrorNumber& error, const void* security)
 {
     char copy[PathLimit + 1];
     if (!MakeDirectoryCopy(copy, path, error))
         return;
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, const_cast<void*>(security), FALSE};
     DWORD code;
-    GuardedOsCall(code, [&] { return CreateDirectoryA(copy, NULL); });
+    GuardedOsCall(code, [&] { return CreateDirectoryA(copy, security ? &attributes : NULL); });
     RecordFailure(code, error);
+}
+
+bool MakeFolderSecurity(unsigned char (&descriptor)[FolderSecuritySize], ErrorNumber& error)
+{
+    DWORD code;
+    HANDLE token;
+    if (!GuardedOsCall(
+            code, [&] { return OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token); })) {
+        error = ErrorNumberForCode(code);
+        return false;
+    }
+    union {
+        TOKEN_USER record;
+        unsigned char bytes[sizeof(TOKEN_USER) + LargestSidSize];
+    } user;
+    DWORD length;
+    BOOL known = GuardedOsCall(
+        code, [&] { return GetTokenInformation(token, TokenUser, &user, sizeof user, &length); });
+    DWORD ignored;
+    GuardedOsCall(ignored, [&] { return CloseHandle(token); });
+    if (known && BuildFolderSecurity(descriptor, static_cast<unsigned char*>(user.record.User.Sid)))
+        return true;
+    error = ErrorNumberForCode(code ? code : ERROR_INVALID_SID);
+    return false;
 }
 
 void DeleteDirectory(const char* path, ErrorNumber& error)

@@ -5,6 +5,7 @@
 #include <stddef.h>
 
 #include "services/error_numbers.h"
+#include "services/folder_security.h"
 
 // Makes the drive named by the text's first character the current drive.
 void ChangeDrive(const char* text, ErrorNumber& error);
@@ -12,8 +13,16 @@ void ChangeDrive(const char* text, ErrorNumber& error);
 // Sets the process's current directory.
 void ChangeDirectory(const char* path, ErrorNumber& error);
 
-// Creates one directory; the directories on the way must exist.
-void MakeDirectory(const char* path, ErrorNumber& error);
+// Creates one directory; the directories on the way must exist. With a
+// `security` descriptor (from MakeFolderSecurity) the directory gets that
+// one instead of what it would inherit; a drive without permissions (FAT)
+// ignores it.
+void MakeDirectory(const char* path, ErrorNumber& error, const void* security = nullptr);
+
+// Writes the descriptor of a folder that only its owner and the
+// administrators can change (BuildFolderSecurity), for the user who runs
+// this program. Returns false when the user cannot be found out.
+bool MakeFolderSecurity(unsigned char (&descriptor)[FolderSecuritySize], ErrorNumber& error);
 
 // Deletes every ordinary file (not hidden, system or directory) that matches
 // the pattern; a pattern ending in `:` or `\` means every file there.

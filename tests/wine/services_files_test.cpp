@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+#include <windows.h>
+
+#include <sddl.h>
+
 #include "services/files.h"
 #include "services_support.h"
 
@@ -75,6 +79,41 @@ TEST(MakeDirectory, ExistingMissingParentAndWildcards)
     MakeDirectory((dir + "\\a?b").c_str(), error);
     EXPECT_EQ(error, 76);
     EXPECT_EQ(GetLastError(), 12345u);
+}
+
+// Wine keeps no descriptors on disk, so the descriptor itself is read back
+// as Windows reads it; the folder made with it must still come into being,
+// and one that is there already must not be taken over.
+TEST(MakeFolderSecurity, ProtectedFullControlForSystemAdministratorsAndTheUser)
+{
+    unsigned char descriptor[FolderSecuritySize];
+    ErrorNumber error = 0;
+    ASSERT_TRUE(MakeFolderSecurity(descriptor, error));
+    EXPECT_EQ(error, 0);
+    ASSERT_TRUE(IsValidSecurityDescriptor(descriptor));
+
+    HANDLE token;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    unsigned char buffer[256];
+    DWORD length;
+    ASSERT_TRUE(GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &length));
+    CloseHandle(token);
+    char* user;
+    ASSERT_TRUE(ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &user));
+    char* text;
+    ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorA(
+        descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, NULL));
+    EXPECT_EQ(std::string(text), std::string("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;") +
+                                     user + ")(A;OICI;0x1200a9;;;BU)");
+    LocalFree(text);
+    LocalFree(user);
+
+    std::string dir = Fresh("secured");
+    MakeDirectory((dir + "\\varnok").c_str(), error, descriptor);
+    EXPECT_EQ(error, 0);
+    EXPECT_TRUE(Exists(dir + "\\varnok"));
+    MakeDirectory((dir + "\\varnok").c_str(), error, descriptor);
+    EXPECT_EQ(error, 75) << "a folder that is there already";
 }
 
 TEST(ChangeDrive, TakesTheFirstCharacterOnly)
