@@ -47,6 +47,9 @@ HWND CreateImageControl(HWND parent, const char* text, int x, int y, int width, 
                         int alignment, int id);
 HWND CreateListBoxControl(HWND parent, int x, int y, int width, int height, int id);
 
+// Gives a control its font, redrawn at once.
+void SetFont(HWND control, HGDIOBJ font);
+
 // Fills DriveList with one item per fixed disk.
 void FillDriveList();
 
@@ -55,6 +58,20 @@ enum InstallationEnding {
     EndedWithoutSelection,  // return 0 at once
     EndedOtherwise,         // pass the message on to DefWindowProcA
 };
+
+// What the installation is doing: it decides what the window lets through.
+enum InstallerPhase {
+    Choosing,       // the user chooses a drive: every message as usual
+    Installing,     // the sequence runs: Install and Close are ignored
+    RunningStages,  // as Installing, and logging off or shutting down is refused
+};
+extern InstallerPhase Phase;
+void SetPhase(InstallerPhase phase);
+
+// Handles the keys that a dialog box would: Tab and Shift+Tab move the focus
+// between the drive list and the install button, Enter on either presses
+// Install. Returns whether the message was such a key, handled here.
+bool HandleNavigationKey(const MSG& message);
 
 // The exit code that the window posts with WM_QUIT when it is destroyed:
 // 0, or 1 after an installation that had to stop.

@@ -77,16 +77,34 @@ int RunMessageLoop()
 {
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) != 0) {
+        if (HandleNavigationKey(message))
+            continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
     return static_cast<int>(message.wParam);
 }
 
+// Claims the name of the one installer of this session before the file
+// check, which takes seconds for a large package: a copy started meanwhile
+// finds the name taken and ends without reading the package again. The
+// kernel object is a mutex that is never released; the process's end frees
+// it. Its name is the class name, in a namespace of its own.
+bool ClaimSingleInstance()
+{
+    CreateMutexA(nullptr, FALSE, WindowClassName);
+    return GetLastError() != ERROR_ALREADY_EXISTS;
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
     InstanceHandle = instance;
     if (HandOverToRunningCopy()) {
+        return 0;
+    }
+    // The first copy may still be checking its file, without a window yet.
+    if (!ClaimSingleInstance()) {
+        HandOverToRunningCopy();
         return 0;
     }
     // A damaged or incomplete file is refused before the user chooses

@@ -41,11 +41,6 @@ HWND CreateControl(DWORD extendedStyle, const char* className, const char* text,
                            nullptr);
 }
 
-void SetFont(HWND control, HGDIOBJ font)
-{
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), 1);
-}
-
 // Builds the four controls and fills the drive list. The main window's
 // handle is not stored yet, so the controls get the message's own window.
 LRESULT OnCreate(HWND window, WPARAM wParam, LPARAM lParam)
@@ -74,15 +69,33 @@ LRESULT OnCreate(HWND window, WPARAM wParam, LPARAM lParam)
 }
 
 // Only the install button's click (id 500, BN_CLICKED) starts the
-// installation; a click with nothing selected needs no default processing.
+// installation, and only while the user chooses: messages are handled while
+// the sequence waits for a stage or shows a box, and a click posted then must
+// not start it a second time. A click with nothing selected needs no default
+// processing.
 LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
 {
-    if (wParam == static_cast<WPARAM>(InstallButton)) {
+    if (wParam == static_cast<WPARAM>(InstallButton) && Phase == Choosing) {
         if (RunInstallation(window) == EndedWithoutSelection) {
             return 0;
         }
     }
     return DefWindowProcA(window, WM_COMMAND, wParam, lParam);
+}
+
+// Logging off or shutting down while the stages run would leave X:\varnok
+// half-filled: it is refused, with the reason where Windows can show one
+// (Vista and later).
+LRESULT OnQueryEndSession(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    if (Phase != RunningStages)
+        return DefWindowProcA(window, WM_QUERYENDSESSION, wParam, lParam);
+    typedef BOOL(WINAPI * GiveReason)(HWND, LPCWSTR);
+    const GiveReason giveReason = reinterpret_cast<GiveReason>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("user32.dll"), "ShutdownBlockReasonCreate")));
+    if (giveReason != nullptr)
+        giveReason(window, L"Installing VARNOK");
+    return FALSE;
 }
 
 // Ends the message loop: with 0, or with the code of a stopped installation.
@@ -93,6 +106,11 @@ LRESULT OnDestroy()
 }
 
 }  // namespace
+
+__attribute__((noinline)) void SetFont(HWND control, HGDIOBJ font)
+{
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
 
 HWND CreateButtonControl(HWND parent, const char* text, int x, int y, int width, int height,
                          int alignment, int id)
@@ -124,6 +142,31 @@ HWND CreateListBoxControl(HWND parent, int x, int y, int width, int height, int 
                          parent, id);
 }
 
+// The controls have no tab stops and the window has no dialog manager, so
+// the message loop hands the dialog keys here. The first Tab goes to the
+// list, Shift+Tab first to the button; with two controls, either key then
+// moves to the other one. Enter sends the install button's own click. The
+// arrow keys (in the list) and Space (on the button) are the controls' own.
+bool HandleNavigationKey(const MSG& message)
+{
+    if (message.message != WM_KEYDOWN || InstallButtonHandle == nullptr)
+        return false;
+    const HWND focus = GetFocus();
+    const bool onControl = focus == DriveListHandle || focus == InstallButtonHandle;
+    if (message.wParam == VK_TAB) {
+        const bool backwards = GetKeyState(VK_SHIFT) < 0;
+        const bool toButton = focus == DriveListHandle || (!onControl && backwards);
+        SetFocus(toButton ? InstallButtonHandle : DriveListHandle);
+        return true;
+    }
+    if (message.wParam == VK_RETURN && onControl) {
+        SendMessageA(MainWindowHandle, WM_COMMAND, InstallButton,
+                     reinterpret_cast<LPARAM>(InstallButtonHandle));
+        return true;
+    }
+    return false;
+}
+
 namespace installer {
 
 LRESULT CALLBACK WNDPROC(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -135,6 +178,14 @@ LRESULT CALLBACK WNDPROC(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         return OnCreate(window, wParam, lParam);
     case WM_DESTROY:
         return OnDestroy();
+    case WM_CLOSE:
+        // The close box, Alt+F4, the system menu and the taskbar cannot end
+        // the installation halfway; the sequence closes the window itself.
+        if (Phase != Choosing)
+            return 0;
+        return DefWindowProcA(window, message, wParam, lParam);
+    case WM_QUERYENDSESSION:
+        return OnQueryEndSession(window, wParam, lParam);
     default:
         return DefWindowProcA(window, message, wParam, lParam);
     }

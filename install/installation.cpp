@@ -5,7 +5,9 @@
 // as varnok.exe the package that was read and checked from the installer's
 // own file at start-up, swaps the choosing controls for the release notes and
 // runs the six stage programs one after another with the stage in the title
-// bar.
+// bar. While a stage runs the window stays alive (the wait handles its
+// messages), but nothing the user does can close it or start the sequence
+// again.
 // When the drive cannot be entered, the target cannot be made or the
 // package cannot be read or written, it says so, leaves nothing of its own
 // behind and lets the user choose again; when the package cannot be started,
@@ -20,6 +22,7 @@
 #include "services/launch.h"
 
 int QuitCode = 0;
+InstallerPhase Phase = Choosing;
 
 namespace {
 
@@ -52,20 +55,30 @@ void ShowPayloadProblem(PayloadCheck check, ErrorNumber readError)
     ShowMessage(text, FailureCaption);
 }
 
+__attribute__((noinline)) void SetTitle(const char* title)
+{
+    SetWindowTextA(MainWindowHandle, title);
+}
+
+__attribute__((noinline)) LRESULT AskDriveList(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return SendMessageA(DriveListHandle, message, wParam, lParam);
+}
+
 // The drive letter of the selected item, or 0 when nothing usable is
 // selected. An item is read only when it fits the item buffer.
 char SelectedDriveLetter()
 {
-    LRESULT index = SendMessageA(DriveListHandle, LB_GETCURSEL, 0, 0);
+    LRESULT index = AskDriveList(LB_GETCURSEL, 0, 0);
     if (index == LB_ERR)
         return 0;
-    LRESULT length = SendMessageA(DriveListHandle, LB_GETTEXTLEN, index, 0);
+    LRESULT length = AskDriveList(LB_GETTEXTLEN, index, 0);
     if (length < 0 || length >= static_cast<LRESULT>(ItemBufferSize))
         return 0;
     char item[ItemBufferSize];
     for (size_t i = 0; i < sizeof item; ++i)
         item[i] = ' ';
-    SendMessageA(DriveListHandle, LB_GETTEXT, index, reinterpret_cast<LPARAM>(item));
+    AskDriveList(LB_GETTEXT, index, reinterpret_cast<LPARAM>(item));
     char letter = DriveLetterFromItem(item, sizeof item);
     bool isLetter = (letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z');
     return isLetter ? letter : 0;
@@ -115,16 +128,17 @@ bool LaterStagesUnpacked()
 
 void ShowReleaseNotes(HWND window)
 {
+    // Keys go to the window from now on, not to a control that is gone.
+    SetFocus(window);
     DestroyWindow(InstallButtonHandle);
     DestroyWindow(DriveListHandle);
     DestroyWindow(HintLabelHandle);
     InstallButtonHandle = 0;
     DriveListHandle = 0;
 
-    HGDIOBJ font = GetStockObject(ANSI_VAR_FONT);
     HintLabelHandle =
         CreateLabelControl(window, ReleaseNotesText, 9, 120, 421, 190, AlignLeft, WhatsNewPanel);
-    SendMessageA(HintLabelHandle, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    SetFont(HintLabelHandle, GetStockObject(ANSI_VAR_FONT));
 
     RECT client;
     GetClientRect(window, &client);
@@ -142,12 +156,23 @@ void CloseInstaller(HWND window, int quitCode)
 void StopAfterUnpacking(HWND window, Failure failure, char letter, ErrorNumber number)
 {
     RemoveTarget();
-    SetWindowTextA(MainWindowHandle, FailedTitle);
+    SetPhase(Choosing);
+    SetTitle(FailedTitle);
     ShowFailure(failure, letter, number);
     CloseInstaller(window, 1);
 }
 
 }  // namespace
+
+// Close is greyed in the system menu (and with it the close box) while the
+// sequence runs, and enabled again before the closing message, after which
+// the sequence closes the window itself.
+void SetPhase(InstallerPhase phase)
+{
+    Phase = phase;
+    EnableMenuItem(GetSystemMenu(MainWindowHandle, FALSE), SC_CLOSE,
+                   phase == Choosing ? MF_ENABLED : MF_GRAYED);
+}
 
 // Reads and checks the installer's own file into Package, unless it is
 // held already; says why when its payload cannot be installed.
@@ -163,7 +188,10 @@ bool PackageIsSound()
     return false;
 }
 
-InstallationEnding RunInstallation(HWND window)
+namespace {
+
+// The sequence itself; RunInstallation puts it into its phase.
+InstallationEnding RunSequence(HWND window)
 {
     ErrorNumber error = ErrorNone;
 
@@ -187,7 +215,16 @@ InstallationEnding RunInstallation(HWND window)
     if (!PackageIsSound())
         return EndedOtherwise;
 
-    MakeDirectory("varnok", error);
+    // Only the user, the administrators and SYSTEM may change what the
+    // stages run: the folder inherits nothing from the drive's root, where
+    // every user may create and change files.
+    unsigned char security[FolderSecuritySize];
+    if (!MakeFolderSecurity(security, error)) {
+        ShowFailure(TargetNotSecured, letter, error);
+        return EndedOtherwise;
+    }
+    // A folder that appeared since the test is not used: creating it fails.
+    MakeDirectory("varnok", error, security);
     if (error != ErrorNone) {
         ShowFailure(TargetNotMade, letter, error);
         return EndedOtherwise;
@@ -208,14 +245,12 @@ InstallationEnding RunInstallation(HWND window)
 
     ShowReleaseNotes(window);
     ShowMessage(WarningText, WarningCaption);
-    // Paint what the message box covered now: no message is handled while
-    // the stages run, so the window would keep the box's ghost until the end.
-    UpdateWindow(window);
+    SetPhase(RunningStages);
 
     for (size_t i = 0; i < StageCount; ++i) {
         const Stage& stage = Stages[i];
-        if (stage.title != nullptr)
-            SetWindowTextA(MainWindowHandle, stage.title);
+        if (stage.title[0] != 0)
+            SetTitle(stage.title);
 
         ErrorNumber startError = ErrorNone;
         RunAndWait(stage.program, SW_SHOWNORMAL, true, startError);
@@ -235,8 +270,19 @@ InstallationEnding RunInstallation(HWND window)
             DeleteFiles(stage.program, error);
     }
 
-    SetWindowTextA(MainWindowHandle, CompleteTitle);
+    SetTitle(CompleteTitle);
+    SetPhase(Choosing);
     ShowMessage(ClosingText, ClosingCaption);
     CloseInstaller(window, 0);
     return EndedOtherwise;
+}
+
+}  // namespace
+
+InstallationEnding RunInstallation(HWND window)
+{
+    SetPhase(Installing);
+    InstallationEnding ending = RunSequence(window);
+    SetPhase(Choosing);
+    return ending;
 }

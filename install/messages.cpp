@@ -55,7 +55,7 @@ const Stage Stages[StageCount] = {
     {"Installing The Introductory Example Code", "ex1.exe", true},
     {"Installing The Intermediate Example Code", "ex2.exe", true},
     {"Installing The Advanced Example Code", "ex3.exe", true},
-    {nullptr, "makelibs.bat", false},
+    {"", "makelibs.bat", false},
 };
 
 // clang-format on
@@ -130,6 +130,13 @@ size_t FormatFailureText(char* text, size_t size, Failure failure, char letter, 
         AppendError(builder, number);
         Append(builder, CRLF "check that it is still there, or" CRLF
                              "install this package on another drive");
+        break;
+    case TargetNotSecured:
+        Append(builder, "The permissions of the directory ");
+        AppendTarget(builder, letter);
+        Append(builder, CRLF "could not be set up");
+        AppendError(builder, number);
+        Append(builder, " nothing has been installed");
         break;
     case TargetNotMade:
         Append(builder, "The directory ");

@@ -21,11 +21,13 @@ extern const char ClosingText[];
 extern const char CompleteTitle[];
 extern const char FailedTitle[];
 
-// One program that the installation runs, in the target directory.
+// One program that the installation runs, in the target directory. The
+// texts are held in the record itself: a table of pointers would need a
+// relocation for each of them in the image.
 struct Stage {
-    const char* title;    // set on the main window before the run; 0 keeps the last
-    const char* program;  // the bare file name, run and waited for
-    bool deleteAfter;     // whether the file is deleted after its run
+    char title[41];    // set on the main window before the run; empty keeps the last
+    char program[13];  // the bare file name, run and waited for
+    bool deleteAfter;  // whether the file is deleted after its run
 };
 const size_t StageCount = 6;
 extern const Stage Stages[StageCount];
@@ -33,6 +35,7 @@ extern const Stage Stages[StageCount];
 // The failures after which the installation stops and says why.
 enum Failure {
     DriveNotEntered,         // the root of the chosen drive could not be entered
+    TargetNotSecured,        // the security of X:\varnok could not be made
     TargetNotMade,           // X:\varnok could not be created or entered
     PayloadNotWritten,       // varnok.exe could not be written completely
     PackageNotStarted,       // varnok.exe could not be started

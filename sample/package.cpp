@@ -53,6 +53,7 @@ static bool Unpack(const PackedFile& file)
 int main()
 {
     LogInstallerTitle("varnok.exe");
+    SampleDelay("varnok.exe");
     // A test may name one file to leave out, to see how the installer
     // copes with a stage whose program is missing, or "*" for all of them.
     const char* leaveOut = getenv("VARNOK_SAMPLE_LEAVE_OUT");

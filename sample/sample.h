@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 // Appends "NAME<TAB>TITLE" and CR LF to install.log in the current
 // directory, TITLE being the installer window's title at this moment.
@@ -44,4 +45,19 @@ static int SampleExitCode(const char* name)
     int code = atoi(wanted);
     fprintf(stderr, "%s: ending with exit code %d as VARNOK_SAMPLE_EXIT_CODE asks\n", name, code);
     return code;
+}
+
+// VARNOK_SAMPLE_SLOW lists programs that take their time, as "NAME:SECONDS"
+// separated by blanks (for example "tute.exe:10 ex1.exe:10"): the program
+// NAME waits that long before its work, as a real stage that builds
+// something does, so that tests can look at the installer meanwhile.
+static inline void SampleDelay(const char* name)
+{
+    const char* slow = getenv("VARNOK_SAMPLE_SLOW");
+    size_t length = strlen(name);
+    for (const char* at = slow; at && *at; at += strcspn(at, " ")) {
+        at += strspn(at, " ");
+        if (_strnicmp(at, name, length) == 0 && at[length] == ':')
+            Sleep(1000 * (DWORD)atoi(at + length + 1));
+    }
 }

@@ -44,6 +44,7 @@ int main()
 {
     const Stage& stage = Stages[STAGE];
     LogInstallerTitle(stage.program);
+    SampleDelay(stage.program);
 
     const char* folder = NULL;
     for (const char* name : stage.folders) {

@@ -55,7 +55,7 @@ TEST(Messages, StagesRunTheFiveProgramsThenTheBatchFileWhichStays)
     for (size_t i = 0; i < StageCount; ++i) {
         EXPECT_STREQ(Stages[i].program, programs[i]);
         EXPECT_EQ(Stages[i].deleteAfter, i < 5);
-        EXPECT_EQ(Stages[i].title == nullptr, i == 5) << "only the batch stage keeps the title";
+        EXPECT_EQ(Stages[i].title[0] == 0, i == 5) << "only the batch stage keeps the title";
     }
 }
 

@@ -37,6 +37,20 @@
 //   start-with-show N PROGRAM [ARGS]  start PROGRAM with STARTF_USESHOWWINDOW
 //                               and wShowWindow N, wait for it, and exit
 //                               with its exit code
+//   start-during-check REPORT PROGRAM  start PROGRAM, hold its thread as soon
+//                               as it has claimed the single-instance name
+//                               (before its window), start a second copy
+//                               then, write what came of it to REPORT, let
+//                               the first go on and exit with its exit code
+//   keys KEY...                 type keys into the foreground window
+//                               (tab, shift+tab, down, up, enter, space)
+//   wait-focus ID TIMEOUT_MS    wait until the control ID (0: the window
+//                               itself) has the installer's keyboard focus
+//   probe IDLE_MS PROBE_MS      leave the window alone IDLE_MS, ask Windows
+//                               whether it is hung, then time an answer to
+//                               WM_NULL every 100 ms for PROBE_MS
+//   post MESSAGE WPARAM         post a message to the main window
+//   query-end-session           send WM_QUERYENDSESSION; print its answer
 //
 // Texts are read with the wide functions and printed as UTF-8: under Wine
 // the ANSI forms do not always cross the process boundary whole.
@@ -342,6 +356,15 @@ int ShowPixel(int x, int y)
     return 0;
 }
 
+// Quotes one argument for a command line when it holds blanks.
+std::string Quoted(const char* argument)
+{
+    if (strpbrk(argument, " \t") == nullptr && argument[0] != 0) {
+        return argument;
+    }
+    return std::string("\"") + argument + "\"";
+}
+
 int WaitMessageBox(DWORD timeout)
 {
     const HWND box = WaitFor(FindMessageBox, timeout);
@@ -350,7 +373,174 @@ int WaitMessageBox(DWORD timeout)
     }
     printf("caption: %s\n", Escaped(WindowText(box)).c_str());
     printf("text: %s\n", Escaped(WindowText(GetDlgItem(box, MessageBoxTextId))).c_str());
+    RECT r;
+    GetWindowRect(box, &r);
+    printf("rect: %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
     return 0;
+}
+
+// The installer's thread: its keyboard focus, as an id (0 for the main
+// window, -1 for none or another window).
+int FocusedId(HWND window)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ||
+        info.hwndFocus == nullptr) {
+        return -1;
+    }
+    if (info.hwndFocus == window) {
+        return 0;
+    }
+    return GetParent(info.hwndFocus) == window ? GetDlgCtrlID(info.hwndFocus) : -1;
+}
+
+int WaitFocus(HWND window, int id, DWORD timeout)
+{
+    const DWORD start = GetTickCount();
+    int focused;
+    while ((focused = FocusedId(window)) != id) {
+        if (GetTickCount() - start >= timeout) {
+            char reason[128];
+            snprintf(reason, sizeof reason, "the focus is on %d, not on %d", focused, id);
+            return FailWith(2, reason);
+        }
+        Sleep(20);
+    }
+    return 0;
+}
+
+// Types the keys as a user would, through the system's input queue.
+int TypeKeys(int argc, char** argv)
+{
+    const struct {
+        const char* name;
+        WORD key;
+    } names[] = {{"tab", VK_TAB},
+                 {"down", VK_DOWN},
+                 {"up", VK_UP},
+                 {"enter", VK_RETURN},
+                 {"space", VK_SPACE}};
+    for (int i = 2; i < argc; ++i) {
+        std::string name = argv[i];
+        const bool shift = name.rfind("shift+", 0) == 0;
+        if (shift) {
+            name = name.substr(6);
+        }
+        WORD key = 0;
+        for (const auto& known : names) {
+            if (name == known.name) {
+                key = known.key;
+            }
+        }
+        if (key == 0) {
+            return Fail(("unknown key: " + name).c_str());
+        }
+        INPUT inputs[4] = {};
+        int count = 0;
+        auto add = [&](WORD code, bool up) {
+            inputs[count].type = INPUT_KEYBOARD;
+            inputs[count].ki.wVk = code;
+            inputs[count].ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+            ++count;
+        };
+        if (shift) {
+            add(VK_SHIFT, false);
+        }
+        add(key, false);
+        add(key, true);
+        if (shift) {
+            add(VK_SHIFT, true);
+        }
+        if (SendInput(count, inputs, sizeof(INPUT)) != static_cast<UINT>(count)) {
+            return FailCall("SendInput");
+        }
+        Sleep(50);
+    }
+    return 0;
+}
+
+// Whether the window is alive: Windows deems a window hung when its thread
+// has not asked for a message for five seconds and is not waiting for one.
+// After IDLE_MS of leaving it alone, asks IsHungAppWindow; then sends
+// WM_NULL every 100 ms for PROBE_MS and times the answers.
+int Probe(HWND window, DWORD idle, DWORD probing)
+{
+    Sleep(idle);
+    printf("hung: %d\n", IsHungAppWindow(window) ? 1 : 0);
+    DWORD asked = 0, answered = 0, slowest = 0;
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < probing; Sleep(100)) {
+        const DWORD sent = GetTickCount();
+        DWORD_PTR result = 0;
+        ++asked;
+        if (SendWithin(window, WM_NULL, 0, 0, 5000, &result)) {
+            ++answered;
+        }
+        if (GetTickCount() - sent > slowest) {
+            slowest = GetTickCount() - sent;
+        }
+    }
+    printf("answered: %lu of %lu\n", static_cast<unsigned long>(answered),
+           static_cast<unsigned long>(asked));
+    printf("slowest: %lu\n", static_cast<unsigned long>(slowest));
+    printf("hung after: %d\n", IsHungAppWindow(window) ? 1 : 0);
+    return 0;
+}
+
+// A second copy started while the first still checks its file: the first
+// is held (its thread suspended) from the moment its single-instance name
+// exists, so that the second surely starts before the first has a window.
+int StartDuringCheck(int argc, char** argv)
+{
+    if (argc < 4) {
+        return Fail("usage: start-during-check REPORT PROGRAM");
+    }
+    FILE* report = fopen(argv[2], "w");
+    if (report == nullptr) {
+        return Fail("cannot write the report");
+    }
+    std::string commandLine = Quoted(argv[3]);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION first = {};
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &first)) {
+        fclose(report);
+        return FailCall("CreateProcessA of the first copy");
+    }
+    bool claimed = false;
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < Scaled(30000);) {
+        if (HANDLE name = OpenMutexA(SYNCHRONIZE, FALSE, MainClass)) {
+            CloseHandle(name);
+            claimed = true;
+            break;
+        }
+        if (WaitForSingleObject(first.hProcess, 0) == WAIT_OBJECT_0) {
+            break;
+        }
+    }
+    SuspendThread(first.hThread);
+    fprintf(report, "claimed: %d\n", claimed ? 1 : 0);
+    fprintf(report, "windows when held: %d\n", MainWindow() != nullptr ? 1 : 0);
+    PROCESS_INFORMATION second = {};
+    DWORD secondCode = 259;
+    if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &second)) {
+        WaitForSingleObject(second.hProcess, Scaled(30000));
+        GetExitCodeProcess(second.hProcess, &secondCode);
+        CloseHandle(second.hThread);
+        CloseHandle(second.hProcess);
+    }
+    fprintf(report, "second copy: %lu\n", static_cast<unsigned long>(secondCode));
+    fprintf(report, "windows after the second: %d\n", MainWindow() != nullptr ? 1 : 0);
+    fclose(report);
+    ResumeThread(first.hThread);
+    DWORD exitCode = 1;
+    WaitForSingleObject(first.hProcess, INFINITE);
+    GetExitCodeProcess(first.hProcess, &exitCode);
+    CloseHandle(first.hThread);
+    CloseHandle(first.hProcess);
+    return static_cast<int>(exitCode);
 }
 
 int AnswerMessageBox()
@@ -372,15 +562,6 @@ int AnswerMessageBox()
         Sleep(20);
     }
     return 0;
-}
-
-// Quotes one argument for a command line when it holds blanks.
-std::string Quoted(const char* argument)
-{
-    if (strpbrk(argument, " \t") == nullptr && argument[0] != 0) {
-        return argument;
-    }
-    return std::string("\"") + argument + "\"";
 }
 
 int StartWithShow(int argc, char** argv)
@@ -485,6 +666,24 @@ int OnMainWindow(const std::string& command, int argc, char** argv, HWND window)
     if (command == "close") {
         return Post(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     }
+    if (command == "post" && argc > 3) {
+        return Post(window, static_cast<UINT>(strtoul(argv[2], nullptr, 0)),
+                    static_cast<WPARAM>(strtoull(argv[3], nullptr, 0)), 0);
+    }
+    if (command == "query-end-session") {
+        DWORD_PTR result = 0;
+        if (!SendWithin(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, Scaled(5000), &result)) {
+            return Fail("no answer to WM_QUERYENDSESSION");
+        }
+        printf("%lu\n", static_cast<unsigned long>(result));
+        return 0;
+    }
+    if (command == "wait-focus" && argc > 3) {
+        return WaitFocus(window, atoi(argv[2]), Timeout(argc - 1, argv + 1));
+    }
+    if (command == "probe" && argc > 3) {
+        return Probe(window, static_cast<DWORD>(atoi(argv[2])), static_cast<DWORD>(atoi(argv[3])));
+    }
     if (command == "minimize") {
         ShowWindow(window, SW_MINIMIZE);
         return 0;
@@ -521,6 +720,12 @@ int Run(int argc, char** argv)
     }
     if (command == "status") {
         return ShowStatus();
+    }
+    if (command == "start-during-check") {
+        return StartDuringCheck(argc, argv);
+    }
+    if (command == "keys") {
+        return TypeKeys(argc, argv);
     }
     if (command == "move" && argc > 3) {
         if (MoveFileA(argv[2], argv[3])) {

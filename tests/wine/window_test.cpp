@@ -194,6 +194,68 @@ TEST(WindowProcedure, DestroyingTheWindowPostsQuitWithZero)
     EXPECT_EQ(0, DrainQueue());
 }
 
+// The keys that a dialog box would handle, fed as the message loop feeds
+// them: Tab to the list first, then to the button and back; Shift+Tab the
+// other way round; other keys and a window without its controls are left
+// to the controls.
+TEST(WindowProcedure, TabAndShiftTabMoveBetweenListAndButton)
+{
+    const HWND window = BuildMainWindow();
+    ASSERT_NE(nullptr, window);
+    ShowWindow(window, SW_SHOW);
+    SetForegroundWindow(window);
+    SetFocus(window);
+    auto key = [&](WPARAM code, bool shift) {
+        BYTE keys[256] = {};
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(keys);
+        MSG message = {window, WM_KEYDOWN, code, 0, 0, {0, 0}};
+        return HandleNavigationKey(message);
+    };
+    EXPECT_TRUE(key(VK_TAB, false));
+    EXPECT_EQ(DriveListHandle, GetFocus()) << "the first Tab goes to the list";
+    EXPECT_TRUE(key(VK_TAB, false));
+    EXPECT_EQ(InstallButtonHandle, GetFocus());
+    EXPECT_TRUE(key(VK_TAB, false));
+    EXPECT_EQ(DriveListHandle, GetFocus());
+    EXPECT_TRUE(key(VK_TAB, true));
+    EXPECT_EQ(InstallButtonHandle, GetFocus());
+    SetFocus(window);
+    EXPECT_TRUE(key(VK_TAB, true));
+    EXPECT_EQ(InstallButtonHandle, GetFocus()) << "the first Shift+Tab goes to the button";
+    EXPECT_FALSE(key(VK_DOWN, false)) << "the arrow keys are the list's own";
+    SetFocus(window);
+    EXPECT_FALSE(key(VK_RETURN, false)) << "Enter does nothing without a focused control";
+    InstallButtonHandle = nullptr;  // as once the sequence has destroyed the controls
+    EXPECT_FALSE(key(VK_TAB, false));
+}
+
+// While the sequence runs, nothing closes the window or starts the sequence
+// again, Close is greyed, and during the stages the end of the session is
+// refused; back in Choosing, closing works.
+TEST(WindowProcedure, TheRunningSequenceCannotBeClosedOrStartedAgain)
+{
+    const HWND window = BuildMainWindow();
+    ASSERT_NE(nullptr, window);
+    const HMENU menu = GetSystemMenu(window, FALSE);
+    for (InstallerPhase phase : {Installing, RunningStages}) {
+        SetPhase(phase);
+        EXPECT_TRUE(GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND) & MF_GRAYED) << phase;
+        SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        SendMessageA(window, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(IsWindow(window)) << phase;
+        // No selection: a start would show a message box and wait in it.
+        SendMessageA(window, WM_COMMAND, InstallButton, 0);
+        EXPECT_EQ(phase == Installing, SendMessageA(window, WM_QUERYENDSESSION, 0, 0) != 0)
+            << phase;
+    }
+    SetPhase(Choosing);
+    EXPECT_FALSE(GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_NE(0, SendMessageA(window, WM_QUERYENDSESSION, 0, 0));
+    SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_FALSE(IsWindow(window));
+}
+
 TEST(WinMain, HandsOverToARunningCopyAndGivesUpWithoutAClass)
 {
     // A running copy, minimised: a second WinMain restores it, creates
