@@ -98,6 +98,24 @@ LRESULT OnQueryEndSession(HWND window, WPARAM wParam, LPARAM lParam)
     return FALSE;
 }
 
+// As a dialog box does, the control that had the focus when the window was
+// deactivated (by a message box, or another program) gets it back; until
+// the user has given a control the focus, the window keeps it itself.
+HWND FocusBeforeDeactivation;
+
+LRESULT OnActivate(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        FocusBeforeDeactivation = GetFocus();
+    } else if (FocusBeforeDeactivation != nullptr &&
+               (FocusBeforeDeactivation == DriveListHandle ||
+                FocusBeforeDeactivation == InstallButtonHandle)) {
+        SetFocus(FocusBeforeDeactivation);
+        return 0;
+    }
+    return DefWindowProcA(window, WM_ACTIVATE, wParam, lParam);
+}
+
 // Ends the message loop: with 0, or with the code of a stopped installation.
 LRESULT OnDestroy()
 {
@@ -186,6 +204,8 @@ LRESULT CALLBACK WNDPROC(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         return DefWindowProcA(window, message, wParam, lParam);
     case WM_QUERYENDSESSION:
         return OnQueryEndSession(window, wParam, lParam);
+    case WM_ACTIVATE:
+        return OnActivate(window, wParam, lParam);
     default:
         return DefWindowProcA(window, message, wParam, lParam);
     }

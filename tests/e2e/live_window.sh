@@ -3,8 +3,10 @@
 # what the user can do to the window meanwhile:
 #  - a second copy started while the first still checks its file (held
 #    there by the driver) ends with 0 and makes no window;
-#  - Tab goes to the list, then to the button and back with Shift+Tab; the
-#    arrow keys choose D:, Tab and Enter install, Enter answers the boxes;
+#  - Tab goes to the list, then to the button and back with Shift+Tab;
+#    Enter on the list and Space on the button with nothing chosen give the
+#    box, after which the focus is where it was; the arrow keys choose D:,
+#    Tab and Enter install, Enter answers the boxes;
 #  - during a stage the window is never deemed hung (left alone for six
 #    seconds), answers WM_NULL every 100 ms within 250 ms, shows the
 #    stage's title and has painted over the warning that was closed;
@@ -52,8 +54,17 @@ check_eq "one main window" 1 "$(driver count-windows)"
 check "nothing has the focus at the start" quietly driver wait-focus 0 5000
 driver keys tab
 check "Tab: the list" quietly driver wait-focus 503 5000
+driver keys enter
+expect_message_up "Enter on the list, nothing chosen" " No Drive Selected" "$NO_SELECTION"
+driver keys enter
+check "the box answered with Enter, the list has the focus again" \
+    quietly driver wait-focus 503 5000
 driver keys tab
 check "Tab: the button" quietly driver wait-focus 500 5000
+driver keys space
+expect_message_up "Space on the button, nothing chosen" " No Drive Selected" "$NO_SELECTION"
+driver keys enter
+check "the button has the focus again" quietly driver wait-focus 500 5000
 driver keys shift+tab
 check "Shift+Tab: back to the list" quietly driver wait-focus 503 5000
 driver keys down down
