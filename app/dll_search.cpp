@@ -7,9 +7,13 @@
 
 #include "app/main_window.h"
 
-// What the window and its message boxes load by name, each after the DLLs
-// that it imports itself, so that those are found loaded already.
-static const char LoadedByName[] = "dwmapi.dll\0uxtheme.dll\0";
+// What the window, its focus and theming load by name: uxtheme, which
+// draws with msimg32; ole32 (with combase and rpcrt4), which the input
+// method support loads when a window takes the focus; dwmapi. Loaded by
+// full path, without extension (".dll" is added), and with the system
+// folder searched first for what each of them imports in turn: combase and
+// ole32 import each other.
+static const char LoadedByName[] = "rpcrt4\0combase\0ole32\0msimg32\0dwmapi\0uxtheme\0";
 
 void LoadSystemDllsFirst()
 {
@@ -22,15 +26,19 @@ void LoadSystemDllsFirst()
         char* end = path + length + 1;
         while ((*end++ = *name++) != 0) {
         }
-        LoadLibraryA(path);
+        LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     }
 }
 
+// Both, where Windows has SetDefaultDllDirectories: not every loader keeps
+// to it (Wine looks for delay-loaded imports along the default path), and
+// what is loaded already is never looked for again.
 void RestrictDllSearch()
 {
     typedef BOOL(WINAPI * SetDirectories)(DWORD);
     const SetDirectories setDirectories = reinterpret_cast<SetDirectories>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
-    if (setDirectories == nullptr || !setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32))
-        LoadSystemDllsFirst();
+        GetProcAddress(GetModuleHandleA("kernel32"), "SetDefaultDllDirectories")));
+    if (setDirectories != nullptr)
+        setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    LoadSystemDllsFirst();
 }

@@ -6,9 +6,10 @@
 
 // Makes the process look for DLLs loaded by name in the system folder only
 // (SetDefaultDllDirectories, Windows 8 and later, and Vista and 7 with their
-// update); where Windows lacks that, loads the names that the window loads
-// from the system folder first (LoadSystemDllsFirst). The programs that the
-// installer starts keep their own search order: neither is inherited.
+// update), and loads the names that the window loads from the system folder
+// first (LoadSystemDllsFirst), for the systems and loaders that lack or
+// bypass the former. The programs that the installer starts keep their own
+// search order: neither is inherited.
 void RestrictDllSearch();
 void LoadSystemDllsFirst();
 

@@ -92,7 +92,7 @@ LRESULT OnQueryEndSession(HWND window, WPARAM wParam, LPARAM lParam)
         return DefWindowProcA(window, WM_QUERYENDSESSION, wParam, lParam);
     typedef BOOL(WINAPI * GiveReason)(HWND, LPCWSTR);
     const GiveReason giveReason = reinterpret_cast<GiveReason>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("user32.dll"), "ShutdownBlockReasonCreate")));
+        GetProcAddress(GetModuleHandleA("user32"), "ShutdownBlockReasonCreate")));
     if (giveReason != nullptr)
         giveReason(window, L"Installing VARNOK");
     return FALSE;
