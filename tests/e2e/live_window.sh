@@ -39,6 +39,17 @@ wait_title() {
     return 1
 }
 
+# wait_started PROGRAM: waits (up to 60 s, scaled) until the stage program
+# has written its line to install.log, which it does as it starts.
+wait_started() {
+    local i
+    for i in $(seq $((300 * E2E_TIME_SCALE))); do
+        stage_log "$target" | cut -f1 | grep -qxF -- "$1" && return 0
+        sleep 0.2
+    done
+    return 1
+}
+
 # -- Start, with a second copy during the file check -------------------------
 e2e_background e2e_driver.exe start-during-check 'C:\check.txt' 'C:\varnok-setup.exe'
 INSTALLER_PID=$BACKGROUND_PID
@@ -89,6 +100,10 @@ check_eq "not hung after six seconds alone" 0 "$(field hung "$(driver probe 6000
 check_eq "still the tutorials stage" "Installing Tarvesh's Tutorials" "$(driver title)"
 
 check "the examples stage begins" wait_title "Installing The Introductory Example Code"
+# Timed once ex1.exe runs: starting a Wine process takes the machine's
+# processors for a moment (seconds under emulation), whatever the installer
+# does meanwhile.
+check "ex1.exe has started" wait_started ex1.exe
 probe=$(driver probe 0 3000)
 answered=$(field answered "$probe")
 check_eq "every WM_NULL answered" "${answered#* of }" "${answered%% of*}"
