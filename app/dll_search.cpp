@@ -30,14 +30,19 @@ void LoadSystemDllsFirst()
     }
 }
 
+__attribute__((noinline)) FARPROC SystemFunction(const char* module, const char* name)
+{
+    return GetProcAddress(GetModuleHandleA(module), name);
+}
+
 // Both, where Windows has SetDefaultDllDirectories: not every loader keeps
 // to it (Wine looks for delay-loaded imports along the default path), and
 // what is loaded already is never looked for again.
 void RestrictDllSearch()
 {
     typedef BOOL(WINAPI * SetDirectories)(DWORD);
-    const SetDirectories setDirectories = reinterpret_cast<SetDirectories>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("kernel32"), "SetDefaultDllDirectories")));
+    const SetDirectories setDirectories = reinterpret_cast<SetDirectories>(
+        reinterpret_cast<void*>(SystemFunction("kernel32", "SetDefaultDllDirectories")));
     if (setDirectories != nullptr)
         setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     LoadSystemDllsFirst();

@@ -13,6 +13,9 @@
 void RestrictDllSearch();
 void LoadSystemDllsFirst();
 
+// A function of a loaded system DLL that not every Windows has, or null.
+FARPROC SystemFunction(const char* module, const char* name);
+
 // Restores and brings to the front a running copy, if there is one; returns
 // whether one was found.
 bool HandOverToRunningCopy();

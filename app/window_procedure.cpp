@@ -3,6 +3,7 @@
 // handles has a small handler of its own.
 
 #include "app/installer.h"
+#include "app/main_window.h"
 
 HWND InstallButtonHandle;
 HWND HintLabelHandle;
@@ -91,8 +92,8 @@ LRESULT OnQueryEndSession(HWND window, WPARAM wParam, LPARAM lParam)
     if (Phase != RunningStages)
         return DefWindowProcA(window, WM_QUERYENDSESSION, wParam, lParam);
     typedef BOOL(WINAPI * GiveReason)(HWND, LPCWSTR);
-    const GiveReason giveReason = reinterpret_cast<GiveReason>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("user32"), "ShutdownBlockReasonCreate")));
+    const GiveReason giveReason = reinterpret_cast<GiveReason>(
+        reinterpret_cast<void*>(SystemFunction("user32", "ShutdownBlockReasonCreate")));
     if (giveReason != nullptr)
         giveReason(window, L"Installing VARNOK");
     return FALSE;
