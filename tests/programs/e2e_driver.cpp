@@ -469,6 +469,7 @@ int Probe(HWND window, DWORD idle, DWORD probing)
     Sleep(idle);
     printf("hung: %d\n", IsHungAppWindow(window) ? 1 : 0);
     DWORD asked = 0, answered = 0, slowest = 0;
+    std::string times;
     for (const DWORD start = GetTickCount(); GetTickCount() - start < probing; Sleep(100)) {
         const DWORD sent = GetTickCount();
         DWORD_PTR result = 0;
@@ -476,10 +477,11 @@ int Probe(HWND window, DWORD idle, DWORD probing)
         if (SendWithin(window, WM_NULL, 0, 0, 5000, &result)) {
             ++answered;
         }
-        if (GetTickCount() - sent > slowest) {
-            slowest = GetTickCount() - sent;
-        }
+        const DWORD took = GetTickCount() - sent;
+        slowest = took > slowest ? took : slowest;
+        times += " " + std::to_string(took);
     }
+    printf("times:%s\n", times.c_str());
     printf("answered: %lu of %lu\n", static_cast<unsigned long>(answered),
            static_cast<unsigned long>(asked));
     printf("slowest: %lu\n", static_cast<unsigned long>(slowest));
