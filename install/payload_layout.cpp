@@ -51,32 +51,6 @@ bool HasIntegrityRecord(const unsigned char* header)
     return true;
 }
 
-namespace {
-
-// Where a signed file's payload ends: at payloadOffset + payloadLength,
-// followed by fewer than 8 zero bytes and then the certificate table, which
-// runs to the end of the file. 0 when the file does not hold together so.
-uint64_t SignedPayloadEnd(const unsigned char* file, uint32_t fileSize,
-                          const InstallerLayout& layout, PayloadCheck& check)
-{
-    uint64_t certificateEnd = (uint64_t)layout.pe.certificateOffset + layout.pe.certificateSize;
-    uint64_t end = (uint64_t)layout.descriptor.payloadOffset + layout.descriptor.payloadLength;
-    if (certificateEnd > fileSize) {
-        check = PayloadIncomplete;
-        return 0;
-    }
-    check = PayloadDamaged;
-    if (certificateEnd < fileSize || end > layout.pe.certificateOffset ||
-        layout.pe.certificateOffset - end >= 8)
-        return 0;
-    for (uint64_t i = end; i < layout.pe.certificateOffset; ++i)
-        if (file[i] != 0)
-            return 0;
-    return end;
-}
-
-}  // namespace
-
 InstallerLayout CheckInstallerFile(const unsigned char* file, uint32_t fileSize)
 {
     InstallerLayout layout = InstallerLayout();
@@ -88,27 +62,49 @@ InstallerLayout CheckInstallerFile(const unsigned char* file, uint32_t fileSize)
     layout.hasRecord = HasIntegrityRecord(file);
     layout.recordedChecksum = ReadLittleEndian32(file + IntegrityChecksumField);
     layout.isSigned = layout.pe.certificateSize != 0;
+    uint32_t offset = layout.descriptor.payloadOffset;
     uint32_t length = layout.descriptor.payloadLength;
 
-    uint64_t end = fileSize;
+    // Where the file's data ends: at the end of the file, or where the
+    // certificate table of a signed file begins; that table must end it.
+    // (The sums are kept within 32 bits: on i386, 64-bit ones take much
+    // more code.)
+    uint32_t end = fileSize;
     if (layout.isSigned) {
-        end = SignedPayloadEnd(file, fileSize, layout, layout.check);
-        if (end == 0)
+        uint32_t tableSize = layout.pe.certificateSize;
+        if (tableSize > fileSize || layout.pe.certificateOffset > fileSize - tableSize) {
+            layout.check = PayloadIncomplete;
             return layout;
+        }
+        end = layout.pe.certificateOffset;
+        layout.check = PayloadDamaged;
+        if (end != fileSize - tableSize)
+            return layout;
+        // A signed file's payload ends at payloadOffset + payloadLength,
+        // followed only by the signing tool's padding, fewer than 8 zero
+        // bytes.
+        uint32_t padding = end - length - offset;  // when the fields end before `end`
+        bool padded = length <= end && offset <= end - length && padding < 8;
+        for (uint32_t i = end - padding; padded && i < end; ++i)
+            padded = file[i] == 0;
+        if (!padded)
+            return layout;
+        end -= padding;
     }
-    layout.fieldsReachDataEnd = (uint64_t)layout.descriptor.payloadOffset + length == end;
+    layout.fieldsReachDataEnd = length <= end && offset == end - length;
     if (length == 0) {
         layout.check = PayloadMissing;
         return layout;
     }
     // The payload must lie wholly after the image, as read from the image's
     // own headers: a file cut short would otherwise hand out part of the
-    // installer itself, or all of it.
+    // installer itself, or all of it. Unsigned, it is the file's last
+    // payloadLength bytes, so that a wrong payloadOffset does not move it.
     if (length > end || end - length < layout.pe.imageEnd) {
         layout.check = PayloadIncomplete;
         return layout;
     }
-    layout.payloadStart = (uint32_t)(end - length);
+    layout.payloadStart = end - length;
     layout.payloadLength = length;
     const unsigned char* payload = file + layout.payloadStart;
     // A file cut short fails above; here a changed byte, or bytes added
