@@ -45,6 +45,42 @@ TEST(Crc32, KnownValuesAndContinuation)
     EXPECT_EQ(Crc32(0, zeros.data(), zeros.size()), 0x190A55ADu);
 }
 
+// The CRC-32 by its definition, a bit at a time.
+static uint32_t BitwiseCrc32(const unsigned char* bytes, size_t length)
+{
+    uint32_t crc = 0xFFFFFFFF;
+    for (size_t i = 0; i < length; ++i) {
+        crc ^= bytes[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = crc & 1 ? (crc >> 1) ^ 0xEDB88320 : crc >> 1;
+    }
+    return ~crc;
+}
+
+TEST(Crc32, EightBytesAtATimeAgreesWithTheBitwiseDefinition)
+{
+    Bytes data(5000);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = (unsigned char)((i * 2654435761u + 12345) >> 11);
+    // Every start within a word pair, every length around the 8-byte steps
+    // and a few long ones, and every way to split the bytes in two calls.
+    std::vector<size_t> lengths;
+    for (size_t length = 0; length <= 40; ++length)
+        lengths.push_back(length);
+    for (size_t length : {63, 64, 65, 255, 256, 257, 1023, 1024, 1031, 4096, 4991})
+        lengths.push_back(length);
+    for (size_t start = 0; start < 9; ++start) {
+        for (size_t length : lengths) {
+            const unsigned char* bytes = data.data() + start;
+            uint32_t expected = BitwiseCrc32(bytes, length);
+            ASSERT_EQ(Crc32(0, bytes, length), expected) << start << "+" << length;
+            for (size_t split = 1; split < length && split < 20; ++split)
+                ASSERT_EQ(Crc32(Crc32(0, bytes, split), bytes + split, length - split), expected)
+                    << start << "+" << length << " split at " << split;
+        }
+    }
+}
+
 TEST(IntegrityRecord, MarkerAndChecksumSitBesideTheDescriptor)
 {
     Bytes header(PayloadHeaderSize, 0xEE);
