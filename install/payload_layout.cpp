@@ -84,10 +84,7 @@ void WriteIntegrityRecord(unsigned char* header, uint32_t payloadChecksum)
 
 bool HasIntegrityRecord(const unsigned char* header)
 {
-    for (int i = 0; i < 4; ++i)
-        if (header[IntegrityMarkerField + i] != IntegrityMarker[i])
-            return false;
-    return true;
+    return ReadLittleEndian32(header + IntegrityMarkerField) == 0x31524B56;  // "VKR1"
 }
 
 InstallerLayout CheckInstallerFile(const unsigned char* file, uint32_t fileSize)
@@ -98,8 +95,11 @@ InstallerLayout CheckInstallerFile(const unsigned char* file, uint32_t fileSize)
         return layout;
     }
     layout.descriptor = ReadPayloadDescriptor(file);
-    layout.hasRecord = HasIntegrityRecord(file);
     layout.recordedChecksum = ReadLittleEndian32(file + IntegrityChecksumField);
+    // Files made before the record have its eight bytes zero. Anything else
+    // there is a record, and one without the marker vouches for nothing.
+    layout.hasRecord =
+        (ReadLittleEndian32(file + IntegrityMarkerField) | layout.recordedChecksum) != 0;
     layout.isSigned = layout.pe.certificateSize != 0;
     uint32_t offset = layout.descriptor.payloadOffset;
     uint32_t length = layout.descriptor.payloadLength;
@@ -147,8 +147,10 @@ InstallerLayout CheckInstallerFile(const unsigned char* file, uint32_t fileSize)
     layout.payloadLength = length;
     const unsigned char* payload = file + layout.payloadStart;
     // A file cut short fails above; here a changed byte, or bytes added
-    // after the payload (which shift the cut), fail the checksum.
-    if (layout.hasRecord && Crc32(0, payload, length) != layout.recordedChecksum) {
+    // after the payload (which shift the cut), fail the checksum, and so
+    // does a changed marker.
+    if (layout.hasRecord &&
+        (!HasIntegrityRecord(file) || Crc32(0, payload, length) != layout.recordedChecksum)) {
         layout.check = PayloadDamaged;
         return layout;
     }

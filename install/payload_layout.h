@@ -3,8 +3,9 @@
 // last section, and in the DOS header's reserved words the PayloadDescriptor
 // and the integrity record that vouches for the payload.
 //
-//   0x28  4  integrity marker "VKR1" (absent in files made before it)
+//   0x28  4  integrity marker "VKR1"
 //   0x2C  4  CRC-32 of the payload
+//            (0x28 to 0x2F are zero in files made before the record)
 //   0x30  4  payloadOffset
 //   0x34  4  payloadLength
 //   0x38  4  reserved, zero
@@ -48,6 +49,7 @@ uint32_t Crc32(uint32_t crc, const unsigned char* bytes, size_t length);
 
 // Writes the marker and the payload's checksum into a header.
 void WriteIntegrityRecord(unsigned char* header, uint32_t payloadChecksum);
+// Whether the header holds the marker.
 bool HasIntegrityRecord(const unsigned char* header);
 
 // What an installer file's bytes say about its payload, worst first.
@@ -67,7 +69,7 @@ struct InstallerLayout {
     PayloadCheck check;
     PeLayout pe;
     PayloadDescriptor descriptor;
-    bool hasRecord;
+    bool hasRecord;  // bytes 0x28 to 0x2F are not all zero; damaged without the marker
     bool isSigned;
     // Whether payloadOffset + payloadLength is where the file's data ends:
     // the end of the file, or in a signed file the certificate table less
@@ -83,5 +85,7 @@ struct InstallerLayout {
 // bytes, so a wrong payloadOffset does not move it; in a signed one it ends
 // at payloadOffset + payloadLength, followed only by the signing tool's zero
 // padding and the certificate table. It must lie wholly after the image,
-// match the record when there is one, and begin like a Windows program.
+// match the record when there is one (any bytes at 0x28 to 0x2F but zeros
+// and a record with the marker make the file damaged), and begin like a
+// Windows program.
 InstallerLayout CheckInstallerFile(const unsigned char* file, uint32_t fileSize);

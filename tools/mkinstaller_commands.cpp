@@ -33,8 +33,10 @@ static const char HelpText[] =
     "DOS header describes the payload, in little-endian 32-bit fields: the\n"
     "marker \"VKR1\" at 0x28 and the CRC-32 of the payload at 0x2C (the\n"
     "integrity record), payloadOffset at 0x30, payloadLength at 0x34; 0x38 is\n"
-    "zero. A signing tool may later pad the file with up to 7 zero bytes and\n"
-    "append a certificate table; inspect and extract accept such a file.\n"
+    "zero. Bytes 0x28 to 0x2F are zero in files made before the record; any\n"
+    "other content that is not the record makes the file damaged. A signing\n"
+    "tool may later pad the file with up to 7 zero bytes and append a\n"
+    "certificate table; inspect and extract accept such a file.\n"
     "\n"
     "  pack     write IMAGE followed by PAYLOAD to OUTPUT with the header\n"
     "           fields filled in. IMAGE must be unsigned (sign the installer\n"
@@ -294,6 +296,18 @@ static uint32_t PayloadCrc(const std::vector<unsigned char>& file, const Install
     return Crc32(0, file.data() + layout.payloadStart, layout.payloadLength);
 }
 
+// Bytes 0x28 to 0x2F, where the integrity record lies, in hexadecimal.
+static std::string RecordBytes(const std::vector<unsigned char>& file)
+{
+    std::string text;
+    for (uint32_t i = IntegrityMarkerField; i < PayloadOffsetField; ++i) {
+        char byte[4];
+        snprintf(byte, sizeof byte, "%s%02x", text.empty() ? "" : " ", file[i]);
+        text += byte;
+    }
+    return text;
+}
+
 // Why the installer would not install the file, in words; empty when it would.
 static std::string DescribeCheck(const std::vector<unsigned char>& file,
                                  const InstallerLayout& layout)
@@ -320,6 +334,9 @@ static std::string DescribeCheck(const std::vector<unsigned char>& file,
             return "signed, but the payload does not end at the certificate table (offset " +
                    std::to_string(layout.pe.certificateOffset) +
                    ") with fewer than 8 zero bytes between them";
+        if (!HasIntegrityRecord(file.data()))
+            return "the integrity record is damaged: bytes 0x28 to 0x2F are " + RecordBytes(file) +
+                   ", neither zero nor the marker \"VKR1\" with a CRC-32";
         return "the payload has changed or bytes were appended after it: its CRC-32 is " +
                Hex32(PayloadCrc(file, layout)) + ", the integrity record says " +
                Hex32(layout.recordedChecksum);
@@ -373,7 +390,10 @@ int InspectInstaller(const std::string& installer, std::ostream& out, std::ostre
     const unsigned char* payload = file.data() + layout.payloadStart;
     bool located = layout.payloadLength != 0;
     std::string record = "no (a file made without one)";
-    if (layout.hasRecord) {
+    if (layout.hasRecord && !HasIntegrityRecord(file.data())) {
+        record = "damaged: bytes 0x28 to 0x2F are " + RecordBytes(file) +
+                 ", neither zero nor the marker \"VKR1\" with a CRC-32";
+    } else if (layout.hasRecord) {
         record = "yes, CRC-32 " + Hex32(layout.recordedChecksum);
         if (!located)
             record += ", but no payload was found";

@@ -332,6 +332,15 @@ TEST_F(Mkinstaller, DamagedFilesAreReportedAndNothingIsExtracted)
     std::fill(text.begin() + 0xA00, text.begin() + 0xA02, 'x');
     WriteIntegrityRecord(text.data(), Crc32(0, text.data() + 0xA00, 5000));
     damages.push_back({"not a program", text, "the payload is not a Windows program"});
+    damages.push_back({"the marker and a payload byte changed", damages[1].file,
+                       "the integrity record is damaged: bytes 0x28 to 0x2F are 56 4b 52 32 " +
+                           Hex32(crc).substr(6, 2) + " "});
+    damages.back().file[0x2B] = '2';
+    damages.push_back({"marker bytes not zero, CRC-32 zero", packed,
+                       "the integrity record is damaged: bytes 0x28 to 0x2F are 00 00 00 07 00 00 "
+                       "00 00, neither zero nor the marker \"VKR1\" with a CRC-32"});
+    std::fill(damages.back().file.begin() + 0x28, damages.back().file.begin() + 0x30, 0);
+    damages.back().file[0x2B] = 7;
 
     fs::path damaged = dir / "damaged.exe";
     fs::path extracted = dir / "varnok.exe";

@@ -232,6 +232,24 @@ TEST(CheckInstallerFile, RefusesWhatCannotInstall)
     Put32(unpadded, PayloadLengthField, 6993);
     EXPECT_EQ(Check(unpadded).check, PayloadIntact) << "7 zero bytes before the table";
 
+    // The integrity record: bytes 0x28 to 0x2F are zero or the record; a
+    // changed marker must not switch the checksum off.
+    Bytes marker = changed;
+    marker[IntegrityMarkerField + 3] = '2';
+    add("the marker and a payload byte changed", marker, PayloadDamaged);
+    marker = good;
+    marker[IntegrityMarkerField] = 'v';
+    add("the marker changed, the payload intact", marker, PayloadDamaged);
+    Bytes garbage = Installer(payload, false);
+    garbage[IntegrityMarkerField + 1] = 0x5A;
+    add("marker bytes not zero, CRC-32 zero", garbage, PayloadDamaged);
+    garbage = Installer(payload, false);
+    garbage[IntegrityChecksumField + 2] = 1;
+    add("marker zero, CRC-32 not zero", garbage, PayloadDamaged);
+    garbage = Installer(payload, false);
+    Put32(garbage, IntegrityChecksumField, Crc32(0, payload.data(), payload.size()));
+    add("marker zero, CRC-32 right", garbage, PayloadDamaged);
+
     for (const Case& c : cases)
         EXPECT_EQ(Check(c.file).check, c.expected) << c.what;
 }
