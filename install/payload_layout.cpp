@@ -119,17 +119,23 @@ InstallerLayout CheckInstallerFile(const unsigned char* file, uint32_t fileSize)
         layout.check = PayloadDamaged;
         if (end != fileSize - tableSize)
             return layout;
-        // A signed file's payload ends at payloadOffset + payloadLength,
-        // followed only by the signing tool's padding, fewer than 8 zero
-        // bytes.
-        uint32_t padding = end - length - offset;  // when the fields end before `end`
-        bool padded = length <= end && offset <= end - length && padding < 8;
-        for (uint32_t i = end - padding; padded && i < end; ++i)
-            padded = file[i] == 0;
-        if (!padded)
-            return layout;
-        end -= padding;
     }
+    // The payload ends where the fields say when nothing but a signing
+    // tool's padding (fewer than 8 zero bytes) follows: a signed file must
+    // be so, and an unsigned one is when its signature was removed, which
+    // leaves the padding behind. Otherwise an unsigned file's payload is its
+    // last payloadLength bytes, so that a wrong payloadOffset does not move
+    // it; nor can a wrong one that points into the image pull part of the
+    // image in.
+    uint32_t padding = end - length - offset;  // when the fields end before `end`
+    bool padded = length <= end && offset <= end - length && padding < 8 &&
+                  (layout.isSigned || offset >= layout.pe.imageEnd);
+    for (uint32_t i = end - padding; padded && i < end; ++i)
+        padded = file[i] == 0;
+    if (padded)
+        end -= padding;
+    else if (layout.isSigned)
+        return layout;
     layout.fieldsReachDataEnd = length <= end && offset == end - length;
     if (length == 0) {
         layout.check = PayloadMissing;
@@ -137,8 +143,7 @@ InstallerLayout CheckInstallerFile(const unsigned char* file, uint32_t fileSize)
     }
     // The payload must lie wholly after the image, as read from the image's
     // own headers: a file cut short would otherwise hand out part of the
-    // installer itself, or all of it. Unsigned, it is the file's last
-    // payloadLength bytes, so that a wrong payloadOffset does not move it.
+    // installer itself, or all of it.
     if (length > end || end - length < layout.pe.imageEnd) {
         layout.check = PayloadIncomplete;
         return layout;

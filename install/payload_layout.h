@@ -11,7 +11,8 @@
 //   0x38  4  reserved, zero
 //
 // A signing tool later pads the file with up to 7 zero bytes and appends a
-// certificate table, which the security directory points at.
+// certificate table, which the security directory points at; removing the
+// signature again leaves the padding.
 //
 // Portable: no windows.h; shared by the installer and mkinstaller.
 
@@ -72,8 +73,8 @@ struct InstallerLayout {
     bool hasRecord;  // bytes 0x28 to 0x2F are not all zero; damaged without the marker
     bool isSigned;
     // Whether payloadOffset + payloadLength is where the file's data ends:
-    // the end of the file, or in a signed file the certificate table less
-    // the signing tool's padding.
+    // the end of the file, or the certificate table of a signed file, less
+    // the signing tool's padding (which a removed signature leaves).
     bool fieldsReachDataEnd;
     uint32_t recordedChecksum;  // with hasRecord
     uint32_t payloadStart;      // where the payload lies: meaningful unless the
@@ -81,10 +82,12 @@ struct InstallerLayout {
 };
 
 // Where the payload of an installer file lies, and whether it may be
-// installed. In an unsigned file the payload is its last payloadLength
-// bytes, so a wrong payloadOffset does not move it; in a signed one it ends
-// at payloadOffset + payloadLength, followed only by the signing tool's zero
-// padding and the certificate table. It must lie wholly after the image,
+// installed. In a signed file it ends at payloadOffset + payloadLength,
+// followed only by the signing tool's zero padding and the certificate
+// table. So it does in an unsigned file that ends in such padding (its
+// signature removed) when payloadOffset is not inside the image; any other
+// unsigned file's payload is its last payloadLength bytes, so a wrong
+// payloadOffset does not move it. It must lie wholly after the image,
 // match the record when there is one (any bytes at 0x28 to 0x2F but zeros
 // and a record with the marker make the file damaged), and begin like a
 // Windows program.

@@ -36,7 +36,8 @@ static const char HelpText[] =
     "zero. Bytes 0x28 to 0x2F are zero in files made before the record; any\n"
     "other content that is not the record makes the file damaged. A signing\n"
     "tool may later pad the file with up to 7 zero bytes and append a\n"
-    "certificate table; inspect and extract accept such a file.\n"
+    "certificate table; inspect and extract accept such a file, and the same\n"
+    "file with its signature removed, which keeps the padding.\n"
     "\n"
     "  pack     write IMAGE followed by PAYLOAD to OUTPUT with the header\n"
     "           fields filled in. IMAGE must be unsigned (sign the installer\n"
@@ -308,6 +309,17 @@ static std::string RecordBytes(const std::vector<unsigned char>& file)
     return text;
 }
 
+// How many zero bytes follow payloadOffset + payloadLength in an unsigned
+// file whose payload the fields place: the signing tool's padding, left
+// behind when a signature is removed.
+static uint64_t PaddingLeft(const std::vector<unsigned char>& file, const InstallerLayout& layout)
+{
+    if (layout.isSigned || !layout.fieldsReachDataEnd)
+        return 0;
+    return file.size() -
+           ((uint64_t)layout.descriptor.payloadOffset + layout.descriptor.payloadLength);
+}
+
 // Why the installer would not install the file, in words; empty when it would.
 static std::string DescribeCheck(const std::vector<unsigned char>& file,
                                  const InstallerLayout& layout)
@@ -352,7 +364,8 @@ static std::string DescribeCheck(const std::vector<unsigned char>& file,
 // pack fills in count as zero. A signing tool sets the security directory
 // and recomputes the checksum over the whole signed file: the entry is
 // zeroed and the checksum of the image without it written back, which is
-// the one the linker wrote.
+// the one the linker wrote. The same is done for a file whose signature
+// was removed.
 static std::string LinkedImageDigest(const std::vector<unsigned char>& file,
                                      const InstallerLayout& layout)
 {
@@ -360,7 +373,13 @@ static std::string LinkedImageDigest(const std::vector<unsigned char>& file,
     if (image.size() >= PayloadHeaderSize)
         std::fill(image.begin() + IntegrityMarkerField, image.begin() + 0x3C, 0);
     const PeLayout& pe = layout.pe;
-    if (layout.isSigned && pe.securityEntryField + 8 <= image.size() &&
+    // Removing a signature zeroes the entry and writes the checksum of the
+    // whole file again; a linker's is that of the image alone.
+    bool rewritten =
+        layout.isSigned || (pe.checksumField != 0 && pe.checksumField + 4 <= image.size() &&
+                            ReadLittleEndian32(file.data() + pe.checksumField) ==
+                                PeChecksum(file.data(), file.size(), pe.checksumField));
+    if (rewritten && pe.securityEntryField + 8 <= image.size() &&
         pe.checksumField + 4 <= image.size()) {
         std::fill(image.begin() + pe.securityEntryField, image.begin() + pe.securityEntryField + 8,
                   0);
@@ -413,6 +432,10 @@ int InspectInstaller(const std::string& installer, std::ostream& out, std::ostre
     else if (layout.payloadLength >= 2 && payload[0] == 'M' && payload[1] == 'Z')
         kind = "begins with \"MZ\", but has no PE header";
     std::string payloadDigest = located ? Sha256Hex(payload, layout.payloadLength) : "(none)";
+    std::string padding;
+    if (uint64_t zeros = PaddingLeft(file, layout))
+        padding = ", then " + std::to_string(zeros) +
+                  " zero bytes (the padding that a removed signature leaves)";
 
     out << "image size:                " << layout.pe.imageEnd << "\n"
         << "payloadOffset:             " << descriptor.payloadOffset << "\n"
@@ -422,7 +445,7 @@ int InspectInstaller(const std::string& installer, std::ostream& out, std::ostre
         << "signed:                    " << signature << "\n"
         << "payload is a program:      " << kind << "\n"
         << "offset is the image end:   " << YesNo(offsetAtImageEnd) << "\n"
-        << "offset+length is the end:  " << YesNo(endsAtDataEnd) << "\n"
+        << "offset+length is the end:  " << YesNo(endsAtDataEnd) << padding << "\n"
         << "image SHA-256:             " << LinkedImageDigest(file, layout) << "\n"
         << "payload SHA-256:           " << payloadDigest << "\n";
 

@@ -278,6 +278,27 @@ TEST_F(Mkinstaller, SignedInstallersAreCheckedAgainstTheImageAsLinked)
     EXPECT_EQ(Load(extracted), payloadBytes);
     fs::remove(extracted);
 
+    // The signature removed again: the padding stays, and the checksum is
+    // that of the whole file.
+    Bytes unsignedFile = SignatureRemoved(signedFile);
+    ASSERT_EQ(unsignedFile.size(), table);
+    Put32(unsignedFile, FakeChecksumField,
+          PeChecksum(unsignedFile.data(), unsignedFile.size(), FakeChecksumField));
+    fs::path unsignedPath = dir / "unsigned.exe";
+    Save(unsignedPath, unsignedFile);
+    ASSERT_EQ(Run({"inspect", unsignedPath}), ExitSuccess) << err.str() << out.str();
+    EXPECT_NE(out.str().find("signed:                    no\n"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("offset+length is the end:  yes, then " +
+                             std::to_string(table - packed.size()) +
+                             " zero bytes (the padding that a removed signature leaves)\n"),
+              std::string::npos)
+        << out.str();
+    EXPECT_NE(out.str().find(digestLine), std::string::npos) << out.str();
+    ASSERT_EQ(Run({"extract", unsignedPath, extracted}), ExitSuccess) << err.str();
+    EXPECT_EQ(Load(extracted), payloadBytes);
+    fs::remove(extracted);
+    fs::remove(unsignedPath);
+
     struct Damage {
         const char* what;
         Bytes file;
@@ -323,9 +344,10 @@ TEST_F(Mkinstaller, DamagedFilesAreReportedAndNothingIsExtracted)
     damages.back().says += " or bytes were appended after it: its CRC-32 is " +
                            Hex32(Crc32(0, changed.data(), changed.size())) +
                            ", the integrity record says " + Hex32(crc);
+    // (Up to 7 zero bytes appended are what a removed signature leaves.)
     damages.push_back(
         {"a byte appended", packed, "the payload has changed or bytes were appended"});
-    damages.back().file.push_back(0);
+    damages.back().file.push_back('\n');
     damages.push_back({"no payload", LinkedImage(), "no payload"});
     damages.push_back({"not an installer", Pattern(20, 1), "not an installer: not a PE image"});
     Bytes text = packed;  // a payload that is no program, with a matching record
@@ -341,6 +363,12 @@ TEST_F(Mkinstaller, DamagedFilesAreReportedAndNothingIsExtracted)
                        "00 00, neither zero nor the marker \"VKR1\" with a CRC-32"});
     std::fill(damages.back().file.begin() + 0x28, damages.back().file.begin() + 0x30, 0);
     damages.back().file[0x2B] = 7;
+    damages.push_back({"8 zero bytes appended", packed,
+                       "the payload has changed or bytes were appended after it"});
+    damages.back().file.insert(damages.back().file.end(), 8, 0);
+    damages.push_back(
+        {"padding not zero", packed, "the payload has changed or bytes were appended after it"});
+    damages.back().file.insert(damages.back().file.end(), {0, 0, 0, 1});
 
     fs::path damaged = dir / "damaged.exe";
     fs::path extracted = dir / "varnok.exe";

@@ -158,6 +158,36 @@ TEST(CheckInstallerFile, SoundFilesOldAndNewSignedOrNot)
         EXPECT_FALSE(Check(file).fieldsReachDataEnd) << offset;
     }
 
+    // Signed, then the signature removed: up to 7 zero bytes of padding
+    // follow the payload, which then lies where the fields say.
+    for (size_t size = 7001; size <= 7008; ++size) {
+        for (bool record : {true, false}) {
+            Bytes shorter = FakeProgram(size, 4);
+            Bytes file = SignatureRemoved(Signed(Installer(shorter, record)));
+            SCOPED_TRACE(std::to_string(file.size() - ImageEnd - size) + " zero bytes after " +
+                         (record ? "a payload with a record" : "an old layout"));
+            InstallerLayout layout = Check(file);
+            EXPECT_EQ(layout.check, PayloadIntact);
+            EXPECT_FALSE(layout.isSigned);
+            EXPECT_EQ(layout.payloadStart, ImageEnd);
+            EXPECT_EQ(layout.payloadLength, size);
+            EXPECT_TRUE(layout.fieldsReachDataEnd);
+        }
+    }
+
+    // A payloadOffset a few bytes inside the image, with a payload that ends
+    // in zero bytes, as programs often do: the fields would end short of the
+    // file's end by what looks like padding, but the payload is still the
+    // tail, never part of the image.
+    for (uint32_t inside : {1u, 4u, 7u}) {
+        Bytes zeroEnd = payload;
+        std::fill(zeroEnd.end() - 8, zeroEnd.end(), 0);
+        Bytes file = Installer(zeroEnd);
+        Put32(file, PayloadOffsetField, ImageEnd - inside);
+        EXPECT_EQ(Check(file).check, PayloadIntact) << inside;
+        EXPECT_EQ(Check(file).payloadStart, ImageEnd) << inside;
+    }
+
     // Without a record, another program of the same length appended after
     // the payload is what files made before the record always gave: the
     // file's tail.
@@ -249,6 +279,21 @@ TEST(CheckInstallerFile, RefusesWhatCannotInstall)
     garbage = Installer(payload, false);
     Put32(garbage, IntegrityChecksumField, Crc32(0, payload.data(), payload.size()));
     add("marker zero, CRC-32 right", garbage, PayloadDamaged);
+
+    // After the fields' end, only up to 7 zero bytes; anything else falls
+    // back to the file's tail, which the record then refuses.
+    Bytes zeros8 = good;
+    zeros8.insert(zeros8.end(), 8, 0);
+    add("8 zero bytes after the payload", zeros8, PayloadDamaged);
+    Bytes signedZeros8 = SignatureRemoved(Signed(good));
+    signedZeros8.insert(signedZeros8.end(), 8 - (signedZeros8.size() - good.size()), 0);
+    add("signature removed, then zero bytes to 8", signedZeros8, PayloadDamaged);
+    Bytes nonZero = SignatureRemoved(Signed(good));
+    nonZero.back() = 0x01;
+    add("signature removed, the padding not zero", nonZero, PayloadDamaged);
+    Bytes oldZeros8 = Installer(payload, false);
+    oldZeros8.insert(oldZeros8.end(), 8, 0);
+    add("old layout, 8 zero bytes after the payload", oldZeros8, PayloadNotAProgram);
 
     for (const Case& c : cases)
         EXPECT_EQ(Check(c.file).check, c.expected) << c.what;
