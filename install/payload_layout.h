@@ -3,14 +3,16 @@
 // last section, and in the DOS header's reserved words the PayloadDescriptor
 // and the integrity record that vouches for the payload.
 //
-//   0x28  4  integrity marker "VKR1" (absent in files made before it)
+//   0x28  4  integrity marker "VKR1"
 //   0x2C  4  CRC-32 of the payload
+//            (0x28 to 0x2F are zero in files made before the record)
 //   0x30  4  payloadOffset
 //   0x34  4  payloadLength
 //   0x38  4  reserved, zero
 //
 // A signing tool later pads the file with up to 7 zero bytes and appends a
-// certificate table, which the security directory points at.
+// certificate table, which the security directory points at; removing the
+// signature again leaves the padding.
 //
 // Portable: no windows.h; shared by the installer and mkinstaller.
 
@@ -48,6 +50,7 @@ uint32_t Crc32(uint32_t crc, const unsigned char* bytes, size_t length);
 
 // Writes the marker and the payload's checksum into a header.
 void WriteIntegrityRecord(unsigned char* header, uint32_t payloadChecksum);
+// Whether the header holds the marker.
 bool HasIntegrityRecord(const unsigned char* header);
 
 // What an installer file's bytes say about its payload, worst first.
@@ -67,11 +70,11 @@ struct InstallerLayout {
     PayloadCheck check;
     PeLayout pe;
     PayloadDescriptor descriptor;
-    bool hasRecord;
+    bool hasRecord;  // bytes 0x28 to 0x2F are not all zero; damaged without the marker
     bool isSigned;
     // Whether payloadOffset + payloadLength is where the file's data ends:
-    // the end of the file, or in a signed file the certificate table less
-    // the signing tool's padding.
+    // the end of the file, or the certificate table of a signed file, less
+    // the signing tool's padding (which a removed signature leaves).
     bool fieldsReachDataEnd;
     uint32_t recordedChecksum;  // with hasRecord
     uint32_t payloadStart;      // where the payload lies: meaningful unless the
@@ -79,9 +82,13 @@ struct InstallerLayout {
 };
 
 // Where the payload of an installer file lies, and whether it may be
-// installed. In an unsigned file the payload is its last payloadLength
-// bytes, so a wrong payloadOffset does not move it; in a signed one it ends
-// at payloadOffset + payloadLength, followed only by the signing tool's zero
-// padding and the certificate table. It must lie wholly after the image,
-// match the record when there is one, and begin like a Windows program.
+// installed. In a signed file it ends at payloadOffset + payloadLength,
+// followed only by the signing tool's zero padding and the certificate
+// table. So it does in an unsigned file that ends in such padding (its
+// signature removed) when payloadOffset is not inside the image; any other
+// unsigned file's payload is its last payloadLength bytes, so a wrong
+// payloadOffset does not move it. It must lie wholly after the image,
+// match the record when there is one (any bytes at 0x28 to 0x2F but zeros
+// and a record with the marker make the file damaged), and begin like a
+// Windows program.
 InstallerLayout CheckInstallerFile(const unsigned char* file, uint32_t fileSize);

@@ -33,8 +33,11 @@ static const char HelpText[] =
     "DOS header describes the payload, in little-endian 32-bit fields: the\n"
     "marker \"VKR1\" at 0x28 and the CRC-32 of the payload at 0x2C (the\n"
     "integrity record), payloadOffset at 0x30, payloadLength at 0x34; 0x38 is\n"
-    "zero. A signing tool may later pad the file with up to 7 zero bytes and\n"
-    "append a certificate table; inspect and extract accept such a file.\n"
+    "zero. Bytes 0x28 to 0x2F are zero in files made before the record; any\n"
+    "other content that is not the record makes the file damaged. A signing\n"
+    "tool may later pad the file with up to 7 zero bytes and append a\n"
+    "certificate table; inspect and extract accept such a file, and the same\n"
+    "file with its signature removed, which keeps the padding.\n"
     "\n"
     "  pack     write IMAGE followed by PAYLOAD to OUTPUT with the header\n"
     "           fields filled in. IMAGE must be unsigned (sign the installer\n"
@@ -294,6 +297,29 @@ static uint32_t PayloadCrc(const std::vector<unsigned char>& file, const Install
     return Crc32(0, file.data() + layout.payloadStart, layout.payloadLength);
 }
 
+// Bytes 0x28 to 0x2F, where the integrity record lies, in hexadecimal.
+static std::string RecordBytes(const std::vector<unsigned char>& file)
+{
+    std::string text;
+    for (uint32_t i = IntegrityMarkerField; i < PayloadOffsetField; ++i) {
+        char byte[4];
+        snprintf(byte, sizeof byte, "%s%02x", text.empty() ? "" : " ", file[i]);
+        text += byte;
+    }
+    return text;
+}
+
+// How many zero bytes follow payloadOffset + payloadLength in an unsigned
+// file whose payload the fields place: the signing tool's padding, left
+// behind when a signature is removed.
+static uint64_t PaddingLeft(const std::vector<unsigned char>& file, const InstallerLayout& layout)
+{
+    if (layout.isSigned || !layout.fieldsReachDataEnd)
+        return 0;
+    return file.size() -
+           ((uint64_t)layout.descriptor.payloadOffset + layout.descriptor.payloadLength);
+}
+
 // Why the installer would not install the file, in words; empty when it would.
 static std::string DescribeCheck(const std::vector<unsigned char>& file,
                                  const InstallerLayout& layout)
@@ -320,6 +346,9 @@ static std::string DescribeCheck(const std::vector<unsigned char>& file,
             return "signed, but the payload does not end at the certificate table (offset " +
                    std::to_string(layout.pe.certificateOffset) +
                    ") with fewer than 8 zero bytes between them";
+        if (!HasIntegrityRecord(file.data()))
+            return "the integrity record is damaged: bytes 0x28 to 0x2F are " + RecordBytes(file) +
+                   ", neither zero nor the marker \"VKR1\" with a CRC-32";
         return "the payload has changed or bytes were appended after it: its CRC-32 is " +
                Hex32(PayloadCrc(file, layout)) + ", the integrity record says " +
                Hex32(layout.recordedChecksum);
@@ -335,7 +364,8 @@ static std::string DescribeCheck(const std::vector<unsigned char>& file,
 // pack fills in count as zero. A signing tool sets the security directory
 // and recomputes the checksum over the whole signed file: the entry is
 // zeroed and the checksum of the image without it written back, which is
-// the one the linker wrote.
+// the one the linker wrote. The same is done for a file whose signature
+// was removed.
 static std::string LinkedImageDigest(const std::vector<unsigned char>& file,
                                      const InstallerLayout& layout)
 {
@@ -343,7 +373,13 @@ static std::string LinkedImageDigest(const std::vector<unsigned char>& file,
     if (image.size() >= PayloadHeaderSize)
         std::fill(image.begin() + IntegrityMarkerField, image.begin() + 0x3C, 0);
     const PeLayout& pe = layout.pe;
-    if (layout.isSigned && pe.securityEntryField + 8 <= image.size() &&
+    // Removing a signature zeroes the entry and writes the checksum of the
+    // whole file again; a linker's is that of the image alone.
+    bool rewritten =
+        layout.isSigned || (pe.checksumField != 0 && pe.checksumField + 4 <= image.size() &&
+                            ReadLittleEndian32(file.data() + pe.checksumField) ==
+                                PeChecksum(file.data(), file.size(), pe.checksumField));
+    if (rewritten && pe.securityEntryField + 8 <= image.size() &&
         pe.checksumField + 4 <= image.size()) {
         std::fill(image.begin() + pe.securityEntryField, image.begin() + pe.securityEntryField + 8,
                   0);
@@ -373,7 +409,10 @@ int InspectInstaller(const std::string& installer, std::ostream& out, std::ostre
     const unsigned char* payload = file.data() + layout.payloadStart;
     bool located = layout.payloadLength != 0;
     std::string record = "no (a file made without one)";
-    if (layout.hasRecord) {
+    if (layout.hasRecord && !HasIntegrityRecord(file.data())) {
+        record = "damaged: bytes 0x28 to 0x2F are " + RecordBytes(file) +
+                 ", neither zero nor the marker \"VKR1\" with a CRC-32";
+    } else if (layout.hasRecord) {
         record = "yes, CRC-32 " + Hex32(layout.recordedChecksum);
         if (!located)
             record += ", but no payload was found";
@@ -393,6 +432,10 @@ int InspectInstaller(const std::string& installer, std::ostream& out, std::ostre
     else if (layout.payloadLength >= 2 && payload[0] == 'M' && payload[1] == 'Z')
         kind = "begins with \"MZ\", but has no PE header";
     std::string payloadDigest = located ? Sha256Hex(payload, layout.payloadLength) : "(none)";
+    std::string padding;
+    if (uint64_t zeros = PaddingLeft(file, layout))
+        padding = ", then " + std::to_string(zeros) +
+                  " zero bytes (the padding that a removed signature leaves)";
 
     out << "image size:                " << layout.pe.imageEnd << "\n"
         << "payloadOffset:             " << descriptor.payloadOffset << "\n"
@@ -402,7 +445,7 @@ int InspectInstaller(const std::string& installer, std::ostream& out, std::ostre
         << "signed:                    " << signature << "\n"
         << "payload is a program:      " << kind << "\n"
         << "offset is the image end:   " << YesNo(offsetAtImageEnd) << "\n"
-        << "offset+length is the end:  " << YesNo(endsAtDataEnd) << "\n"
+        << "offset+length is the end:  " << YesNo(endsAtDataEnd) << padding << "\n"
         << "image SHA-256:             " << LinkedImageDigest(file, layout) << "\n"
         << "payload SHA-256:           " << payloadDigest << "\n";
 

@@ -1,5 +1,5 @@
 # What the jobs that run inside the i386 guest share (sourced by suite and
-# bench-startup). guest_checkout REPO mounts the host's folder, shared as
+# bench). guest_checkout REPO mounts the host's folder, shared as
 # /host, again at REPO, its path on the host, so that every absolute path
 # of the build tree is valid, and cds there. Wine prefixes and the
 # scenarios' work folders stay on the guest's own disk, which 9p would make

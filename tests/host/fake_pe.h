@@ -74,3 +74,17 @@ inline Bytes FakeProgram(size_t size, unsigned seed)
     b[0x40] = 'P', b[0x41] = 'E', b[0x42] = 0, b[0x43] = 0;
     return b;
 }
+
+// What removing the signature of a file signed with the security entry at
+// FakeSecurityEntry does (osslsigncode remove-signature): the entry zeroed
+// and the certificate table cut off; the padding before the table stays.
+// (The tool also writes the checksum of the whole file again.)
+inline Bytes SignatureRemoved(Bytes file)
+{
+    size_t table = file[FakeSecurityEntry] | file[FakeSecurityEntry + 1] << 8 |
+                   file[FakeSecurityEntry + 2] << 16 | (size_t)file[FakeSecurityEntry + 3] << 24;
+    file.resize(table);
+    Put32(file, FakeSecurityEntry, 0);
+    Put32(file, FakeSecurityEntry + 4, 0);
+    return file;
+}

@@ -45,6 +45,42 @@ TEST(Crc32, KnownValuesAndContinuation)
     EXPECT_EQ(Crc32(0, zeros.data(), zeros.size()), 0x190A55ADu);
 }
 
+// The CRC-32 by its definition, a bit at a time.
+static uint32_t BitwiseCrc32(const unsigned char* bytes, size_t length)
+{
+    uint32_t crc = 0xFFFFFFFF;
+    for (size_t i = 0; i < length; ++i) {
+        crc ^= bytes[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = crc & 1 ? (crc >> 1) ^ 0xEDB88320 : crc >> 1;
+    }
+    return ~crc;
+}
+
+TEST(Crc32, EightBytesAtATimeAgreesWithTheBitwiseDefinition)
+{
+    Bytes data(5000);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = (unsigned char)((i * 2654435761u + 12345) >> 11);
+    // Every start within a word pair, every length around the 8-byte steps
+    // and a few long ones, and every way to split the bytes in two calls.
+    std::vector<size_t> lengths;
+    for (size_t length = 0; length <= 40; ++length)
+        lengths.push_back(length);
+    for (size_t length : {63, 64, 65, 255, 256, 257, 1023, 1024, 1031, 4096, 4991})
+        lengths.push_back(length);
+    for (size_t start = 0; start < 9; ++start) {
+        for (size_t length : lengths) {
+            const unsigned char* bytes = data.data() + start;
+            uint32_t expected = BitwiseCrc32(bytes, length);
+            ASSERT_EQ(Crc32(0, bytes, length), expected) << start << "+" << length;
+            for (size_t split = 1; split < length && split < 20; ++split)
+                ASSERT_EQ(Crc32(Crc32(0, bytes, split), bytes + split, length - split), expected)
+                    << start << "+" << length << " split at " << split;
+        }
+    }
+}
+
 TEST(IntegrityRecord, MarkerAndChecksumSitBesideTheDescriptor)
 {
     Bytes header(PayloadHeaderSize, 0xEE);
@@ -122,6 +158,36 @@ TEST(CheckInstallerFile, SoundFilesOldAndNewSignedOrNot)
         EXPECT_FALSE(Check(file).fieldsReachDataEnd) << offset;
     }
 
+    // Signed, then the signature removed: up to 7 zero bytes of padding
+    // follow the payload, which then lies where the fields say.
+    for (size_t size = 7001; size <= 7008; ++size) {
+        for (bool record : {true, false}) {
+            Bytes shorter = FakeProgram(size, 4);
+            Bytes file = SignatureRemoved(Signed(Installer(shorter, record)));
+            SCOPED_TRACE(std::to_string(file.size() - ImageEnd - size) + " zero bytes after " +
+                         (record ? "a payload with a record" : "an old layout"));
+            InstallerLayout layout = Check(file);
+            EXPECT_EQ(layout.check, PayloadIntact);
+            EXPECT_FALSE(layout.isSigned);
+            EXPECT_EQ(layout.payloadStart, ImageEnd);
+            EXPECT_EQ(layout.payloadLength, size);
+            EXPECT_TRUE(layout.fieldsReachDataEnd);
+        }
+    }
+
+    // A payloadOffset a few bytes inside the image, with a payload that ends
+    // in zero bytes, as programs often do: the fields would end short of the
+    // file's end by what looks like padding, but the payload is still the
+    // tail, never part of the image.
+    for (uint32_t inside : {1u, 4u, 7u}) {
+        Bytes zeroEnd = payload;
+        std::fill(zeroEnd.end() - 8, zeroEnd.end(), 0);
+        Bytes file = Installer(zeroEnd);
+        Put32(file, PayloadOffsetField, ImageEnd - inside);
+        EXPECT_EQ(Check(file).check, PayloadIntact) << inside;
+        EXPECT_EQ(Check(file).payloadStart, ImageEnd) << inside;
+    }
+
     // Without a record, another program of the same length appended after
     // the payload is what files made before the record always gave: the
     // file's tail.
@@ -195,6 +261,39 @@ TEST(CheckInstallerFile, RefusesWhatCannotInstall)
     add("signed, 8 zero bytes before the table", unpadded, PayloadDamaged);
     Put32(unpadded, PayloadLengthField, 6993);
     EXPECT_EQ(Check(unpadded).check, PayloadIntact) << "7 zero bytes before the table";
+
+    // The integrity record: bytes 0x28 to 0x2F are zero or the record; a
+    // changed marker must not switch the checksum off.
+    Bytes marker = changed;
+    marker[IntegrityMarkerField + 3] = '2';
+    add("the marker and a payload byte changed", marker, PayloadDamaged);
+    marker = good;
+    marker[IntegrityMarkerField] = 'v';
+    add("the marker changed, the payload intact", marker, PayloadDamaged);
+    Bytes garbage = Installer(payload, false);
+    garbage[IntegrityMarkerField + 1] = 0x5A;
+    add("marker bytes not zero, CRC-32 zero", garbage, PayloadDamaged);
+    garbage = Installer(payload, false);
+    garbage[IntegrityChecksumField + 2] = 1;
+    add("marker zero, CRC-32 not zero", garbage, PayloadDamaged);
+    garbage = Installer(payload, false);
+    Put32(garbage, IntegrityChecksumField, Crc32(0, payload.data(), payload.size()));
+    add("marker zero, CRC-32 right", garbage, PayloadDamaged);
+
+    // After the fields' end, only up to 7 zero bytes; anything else falls
+    // back to the file's tail, which the record then refuses.
+    Bytes zeros8 = good;
+    zeros8.insert(zeros8.end(), 8, 0);
+    add("8 zero bytes after the payload", zeros8, PayloadDamaged);
+    Bytes signedZeros8 = SignatureRemoved(Signed(good));
+    signedZeros8.insert(signedZeros8.end(), 8 - (signedZeros8.size() - good.size()), 0);
+    add("signature removed, then zero bytes to 8", signedZeros8, PayloadDamaged);
+    Bytes nonZero = SignatureRemoved(Signed(good));
+    nonZero.back() = 0x01;
+    add("signature removed, the padding not zero", nonZero, PayloadDamaged);
+    Bytes oldZeros8 = Installer(payload, false);
+    oldZeros8.insert(oldZeros8.end(), 8, 0);
+    add("old layout, 8 zero bytes after the payload", oldZeros8, PayloadNotAProgram);
 
     for (const Case& c : cases)
         EXPECT_EQ(Check(c.file).check, c.expected) << c.what;
