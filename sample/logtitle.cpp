@@ -6,10 +6,14 @@
 
 int main(int argc, char** argv)
 {
+    SampleTimeStamp("logtitle.exe", "start");
+    int code = 2;
     if (argc != 2) {
         fprintf(stderr, "usage: logtitle NAME\n");
-        return 2;
+    } else {
+        LogInstallerTitle(argv[1]);
+        code = SampleExitCode(argv[1]);
     }
-    LogInstallerTitle(argv[1]);
-    return SampleExitCode(argv[1]);
+    SampleTimeStamp("logtitle.exe", "end");
+    return code;
 }

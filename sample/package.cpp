@@ -50,7 +50,7 @@ static bool Unpack(const PackedFile& file)
     return true;
 }
 
-int main()
+static int UnpackAll()
 {
     LogInstallerTitle("varnok.exe");
     SampleDelay("varnok.exe");
@@ -64,4 +64,12 @@ int main()
             return 1;
     }
     return SampleExitCode("varnok.exe");
+}
+
+int main()
+{
+    SampleTimeStamp("varnok.exe", "start");
+    int code = UnpackAll();
+    SampleTimeStamp("varnok.exe", "end");
+    return code;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // What every program of the sample package shares: the line it appends to
-// install.log and the exit code the fault tests can ask for.
+// install.log, the exit code the fault tests can ask for, the delay that
+// makes a stage slow and the time stamps that scripts/bench reads.
 
 #include <windows.h>
 #include <stdio.h>
@@ -60,4 +61,32 @@ static inline void SampleDelay(const char* name)
         if (_strnicmp(at, name, length) == 0 && at[length] == ':')
             Sleep(1000 * (DWORD)atoi(at + length + 1));
     }
+}
+
+// VARNOK_SAMPLE_TIMES names a file to which the program appends a line when
+// it starts and one just before it ends: "NAME<TAB>EVENT<TAB>COUNT<TAB>
+// FREQUENCY" and CR LF, EVENT being "start" or "end", COUNT the
+// performance counter (one clock for the whole system, never going back)
+// and FREQUENCY its counts per second. scripts/bench takes from them the
+// time between one stage's end and the next one's start.
+static inline void SampleTimeStamp(const char* name, const char* event)
+{
+    const char* path = getenv("VARNOK_SAMPLE_TIMES");
+    if (!path || !*path)
+        return;
+    LARGE_INTEGER count, frequency;
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        fprintf(stderr, "%s: cannot open %s (error %lu)\n", name, path, GetLastError());
+        return;
+    }
+    char line[200];
+    int length = snprintf(line, sizeof line, "%s\t%s\t%lld\t%lld\r\n", name, event,
+                          (long long)count.QuadPart, (long long)frequency.QuadPart);
+    DWORD written;
+    WriteFile(file, line, (DWORD)length, &written, NULL);
+    CloseHandle(file);
 }

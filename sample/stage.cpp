@@ -40,9 +40,8 @@ static const Stage Stages[] = {
 
 static_assert(STAGE >= 0 && STAGE < 4, "STAGE picks one of the four stages");
 
-int main()
+static int RunStage(const Stage& stage)
 {
-    const Stage& stage = Stages[STAGE];
     LogInstallerTitle(stage.program);
     SampleDelay(stage.program);
 
@@ -69,4 +68,13 @@ int main()
     }
     printf("%s: wrote %s\n", stage.program, folder);
     return SampleExitCode(stage.program);
+}
+
+int main()
+{
+    const char* program = Stages[STAGE].program;
+    SampleTimeStamp(program, "start");
+    int code = RunStage(Stages[STAGE]);
+    SampleTimeStamp(program, "end");
+    return code;
 }

@@ -51,11 +51,18 @@
 //                               WM_NULL every 100 ms for PROBE_MS
 //   post MESSAGE WPARAM         post a message to the main window
 //   query-end-session           send WM_QUERYENDSESSION; print its answer
+//   stage-cpu TITLE TIMEOUT_MS  print "watching: PID" as soon as it has the
+//                               installer's process, wait until the title is
+//                               TITLE, then until it is another or the
+//                               window has gone; print the CPU time that the
+//                               installer's process used in between
+//                               (microseconds) and how long that took (ms)
 //
 // Texts are read with the wide functions and printed as UTF-8: under Wine
 // the ANSI forms do not always cross the process boundary whole.
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <fcntl.h>
 #include <io.h>
@@ -489,6 +496,105 @@ int Probe(HWND window, DWORD idle, DWORD probing)
     return 0;
 }
 
+ULONGLONG Hundreds(FILETIME time)
+{
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+// The CPU time (kernel and user) that a process has used so far, in 100 ns
+// units. On Windows that is what GetProcessTimes says. Wine 8 answers
+// GetProcessTimes for another process with the caller's own times, but
+// GetThreadTimes for each of its threads with what Linux counted for that
+// thread (in steps of 10 ms), so under Wine the times of the process's
+// threads are added up.
+bool CpuTime(HANDLE process, DWORD processId, ULONGLONG& total)
+{
+    FILETIME created, ended, kernel, user;
+    static const bool underWine =
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+    if (!underWine) {
+        if (!GetProcessTimes(process, &created, &ended, &kernel, &user)) {
+            return false;
+        }
+        total = Hundreds(kernel) + Hundreds(user);
+        return true;
+    }
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    total = 0;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != processId) {
+            continue;
+        }
+        const HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID);
+        if (thread == nullptr) {
+            continue;  // ended since the snapshot
+        }
+        if (GetThreadTimes(thread, &created, &ended, &kernel, &user)) {
+            total += Hundreds(kernel) + Hundreds(user);
+        }
+        CloseHandle(thread);
+    }
+    CloseHandle(snapshot);
+    return true;
+}
+
+// The CPU time that the installer's process uses while its window bears
+// one title, as while a stage program runs: the title is polled every 5 ms
+// (GetWindowTextW does not involve the installer's thread), the time read
+// when the title appears and again when it has changed or the window has
+// gone.
+int StageCpu(HWND window, const char* title, DWORD timeout)
+{
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    const HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
+    if (process == nullptr) {
+        return FailCall("OpenProcess of the installer");
+    }
+    printf("watching: %lu\n", static_cast<unsigned long>(processId));
+    fflush(stdout);
+    const DWORD start = GetTickCount();
+    std::string seen;
+    while ((seen = WindowText(window)) != title) {
+        if (!IsWindow(window) || GetTickCount() - start >= timeout) {
+            CloseHandle(process);
+            return FailWith(2,
+                            ("the title never became the one asked for; it was: " + seen).c_str());
+        }
+        Sleep(5);
+    }
+    LARGE_INTEGER frequency, begun, over;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&begun);
+    ULONGLONG before = 0, after = 0;
+    const bool readBefore = CpuTime(process, processId, before);
+    while (IsWindow(window) && WindowText(window) == title) {
+        if (GetTickCount() - start >= timeout) {
+            CloseHandle(process);
+            return FailWith(2, "the title did not change in time");
+        }
+        Sleep(5);
+    }
+    QueryPerformanceCounter(&over);
+    const bool readAfter = CpuTime(process, processId, after);
+    CloseHandle(process);
+    if (!readBefore || !readAfter) {
+        return FailCall("reading the installer's CPU time");
+    }
+    if (after < before) {
+        // Under Wine, once the process has ended its threads count no more.
+        return Fail("the installer's CPU time went back (has it ended?)");
+    }
+    printf("cpu-us: %llu\n", (after - before) / 10);
+    printf("wall-ms: %lld\n", (over.QuadPart - begun.QuadPart) * 1000 / frequency.QuadPart);
+    return 0;
+}
+
 // A second copy started while the first still checks its file: the first
 // is held (its thread suspended) from the moment its single-instance name
 // exists, so that the second surely starts before the first has a window.
@@ -685,6 +791,9 @@ int OnMainWindow(const std::string& command, int argc, char** argv, HWND window)
     }
     if (command == "probe" && argc > 3) {
         return Probe(window, static_cast<DWORD>(atoi(argv[2])), static_cast<DWORD>(atoi(argv[3])));
+    }
+    if (command == "stage-cpu" && argc > 3) {
+        return StageCpu(window, argv[2], Scaled(static_cast<DWORD>(strtoul(argv[3], nullptr, 0))));
     }
     if (command == "minimize") {
         ShowWindow(window, SW_MINIMIZE);
