@@ -6,11 +6,15 @@ WINE_SERVER=${WINE_SERVER:-/usr/lib/wine/wineserver}
 REPO_ROOT=${REPO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 WINE_ROOT=${WINE_ROOT:-$REPO_ROOT/build/wine}
 export WINEDEBUG=${WINEDEBUG:--all}
+# Wine maps Unix file names through the locale's character set: without a
+# locale (a fresh machine, CI) a folder name outside ASCII cannot be
+# reached. C.UTF-8 is part of every Debian system.
+export LC_ALL=C.UTF-8
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
 # The template prefix is made once with wineboot; every run gets a
 # hard-linked copy of it (instant, and it costs almost no disk space).
-TEMPLATE_KIND="$(basename "$WINE_LOADER") prefix, registry copied per run, no crash dialog"
+TEMPLATE_KIND="$(basename "$WINE_LOADER") prefix, registry copied per run, no crash dialog, $LC_ALL"
 wine_template() {
     local template=$WINE_ROOT/template
     mkdir -p "$WINE_ROOT"
