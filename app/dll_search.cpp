@@ -15,7 +15,7 @@
 // ole32 import each other.
 static const char LoadedByName[] = "rpcrt4\0combase\0ole32\0msimg32\0dwmapi\0uxtheme\0";
 
-void LoadSystemDllsFirst()
+static void LoadSystemDllsFirst()
 {
     char path[MAX_PATH + 16];
     const UINT length = GetSystemDirectoryA(path, MAX_PATH);

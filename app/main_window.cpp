@@ -90,7 +90,7 @@ int RunMessageLoop()
 // finds the name taken and ends without reading the package again. The
 // kernel object is a mutex that is never released; the process's end frees
 // it. Its name is the class name, in a namespace of its own.
-bool ClaimSingleInstance()
+static bool ClaimSingleInstance()
 {
     CreateMutexA(nullptr, FALSE, WindowClassName);
     return GetLastError() != ERROR_ALREADY_EXISTS;

@@ -7,11 +7,10 @@
 // Makes the process look for DLLs loaded by name in the system folder only
 // (SetDefaultDllDirectories, Windows 8 and later, and Vista and 7 with their
 // update), and loads the names that the window loads from the system folder
-// first (LoadSystemDllsFirst), for the systems and loaders that lack or
-// bypass the former. The programs that the installer starts keep their own
-// search order: neither is inherited.
+// first, for the systems and loaders that lack or bypass the former. The
+// programs that the installer starts keep their own search order: neither
+// is inherited.
 void RestrictDllSearch();
-void LoadSystemDllsFirst();
 
 // A function of a loaded system DLL that not every Windows has, or null.
 FARPROC SystemFunction(const char* module, const char* name);
@@ -19,10 +18,6 @@ FARPROC SystemFunction(const char* module, const char* name);
 // Restores and brings to the front a running copy, if there is one; returns
 // whether one was found.
 bool HandOverToRunningCopy();
-
-// Claims the single-instance name; returns false when another copy of the
-// installer holds it.
-bool ClaimSingleInstance();
 
 // Registers the class of the main window; returns whether that succeeded.
 bool RegisterMainWindowClass();
