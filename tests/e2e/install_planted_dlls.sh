@@ -8,8 +8,8 @@
 # Copies of the marker DLL (tests/planted) go beside C:\varnok-setup.exe
 # under the names of the system DLLs that are loaded by name into a window
 # program after it has started: by the window system, message boxes,
-# theming. Each copy that is loaded appends "its path TAB the process TAB
-# pid" to C:\planted-dll-marks.txt and refuses to attach. Wine is told to
+# theming. Each copy that is loaded appends "its path TAB the process" to
+# C:\planted-dll-marks.txt and refuses to attach. Wine is told to
 # take the program folder's copy of those names first ("n,b"), which is what
 # Windows does. First a plain window program in the same folder must load
 # the planted uxtheme.dll (otherwise the bench could not see planting at
@@ -34,9 +34,9 @@ MARKS=$E2E_PREFIX/drive_c/planted-dll-marks.txt
 # too, and must not load the planted copies itself.
 PLANTED_OVERRIDES="$WINEDLLOVERRIDES;$(tr ' ' , <<<"$PLANTED_NAMES")=n,b"
 
-# marks: one line per planted DLL that was loaded: "DLL from PROCESS (pid N)".
+# marks: one line per planted DLL that was loaded: "DLL from PROCESS".
 marks() {
-    tr -d '\r' <"$MARKS" 2>/dev/null | awk -F '\t' '{ printf "%s from %s (pid %s)\n", $1, $2, $3 }'
+    tr -d '\r' <"$MARKS" 2>/dev/null | awk -F '\t' '{ printf "%s from %s\n", $1, $2 }'
 }
 
 # check_no_marks NAME: no planted DLL has been loaded so far.
@@ -69,7 +69,7 @@ if [ "$rc" -eq 124 ]; then rc="124 (still running after $((E2E_TIMEOUT * E2E_TIM
 check_eq "plain window program: exit code 0" 0 "$rc"
 loaded=$(marks)
 name="plain window program loaded the planted uxtheme.dll"
-if grep -qF 'C:\uxtheme.dll from C:\plain_window.exe (' <<<"$loaded"; then
+if grep -qxF 'C:\uxtheme.dll from C:\plain_window.exe' <<<"$loaded"; then
     pass "$name"
 else
     fail "$name" "the bench cannot see planting; marks: $(sed -z 's/\n$//; s/\n/; /g' <<<"${loaded:-none}")"

@@ -3,7 +3,7 @@
 // the names of system DLLs; if the program loads a copy, the copy says so.
 //
 // On process attach it appends one line to C:\planted-dll-marks.txt:
-//     <this DLL's full path> TAB <the loading process's executable> TAB <process id> CR LF
+//     <this DLL's full path> TAB <the loading process's executable> CR LF
 // and then refuses to attach. It has none of the exports of the DLL it
 // stands for, so a caller that got it would find nothing it asks for; by
 // refusing, the loader unloads it again and the caller sees the same as a
@@ -30,20 +30,6 @@ char* Append(char* at, const char* end, const char* text)
     return at;
 }
 
-char* AppendNumber(char* at, const char* end, DWORD number)
-{
-    char digits[12];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + number % 10);
-        number /= 10;
-    } while (number != 0);
-    while (count > 0 && at < end) {
-        *at++ = digits[--count];
-    }
-    return at;
-}
-
 void LeaveMark(HINSTANCE self)
 {
     char dll[MAX_PATH];
@@ -54,13 +40,11 @@ void LeaveMark(HINSTANCE self)
     if (GetModuleFileNameA(nullptr, process, MAX_PATH) == 0) {
         lstrcpyA(process, "(unknown process)");
     }
-    char line[2 * MAX_PATH + 32];
+    char line[2 * MAX_PATH + 8];
     const char* const end = line + sizeof line - 2;
     char* at = Append(line, end, dll);
     at = Append(at, end, "\t");
     at = Append(at, end, process);
-    at = Append(at, end, "\t");
-    at = AppendNumber(at, end, GetCurrentProcessId());
     *at++ = '\r';
     *at++ = '\n';
 
@@ -69,8 +53,8 @@ void LeaveMark(HINSTANCE self)
     // moment do not overwrite each other. Shared for everything, so that a
     // reader or another writer never makes the open fail.
     const HANDLE file = CreateFileA(MarksFile, FILE_APPEND_DATA,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return;
     }

@@ -194,42 +194,6 @@ TEST(WindowProcedure, DestroyingTheWindowPostsQuitWithZero)
     EXPECT_EQ(0, DrainQueue());
 }
 
-// The keys that a dialog box would handle, fed as the message loop feeds
-// them: Tab to the list first, then to the button and back; Shift+Tab the
-// other way round; other keys and a window without its controls are left
-// to the controls.
-TEST(WindowProcedure, TabAndShiftTabMoveBetweenListAndButton)
-{
-    const HWND window = BuildMainWindow();
-    ASSERT_NE(nullptr, window);
-    ShowWindow(window, SW_SHOW);
-    SetForegroundWindow(window);
-    SetFocus(window);
-    auto key = [&](WPARAM code, bool shift) {
-        BYTE keys[256] = {};
-        keys[VK_SHIFT] = shift ? 0x80 : 0;
-        SetKeyboardState(keys);
-        MSG message = {window, WM_KEYDOWN, code, 0, 0, {0, 0}};
-        return HandleNavigationKey(message);
-    };
-    EXPECT_TRUE(key(VK_TAB, false));
-    EXPECT_EQ(DriveListHandle, GetFocus()) << "the first Tab goes to the list";
-    EXPECT_TRUE(key(VK_TAB, false));
-    EXPECT_EQ(InstallButtonHandle, GetFocus());
-    EXPECT_TRUE(key(VK_TAB, false));
-    EXPECT_EQ(DriveListHandle, GetFocus());
-    EXPECT_TRUE(key(VK_TAB, true));
-    EXPECT_EQ(InstallButtonHandle, GetFocus());
-    SetFocus(window);
-    EXPECT_TRUE(key(VK_TAB, true));
-    EXPECT_EQ(InstallButtonHandle, GetFocus()) << "the first Shift+Tab goes to the button";
-    EXPECT_FALSE(key(VK_DOWN, false)) << "the arrow keys are the list's own";
-    SetFocus(window);
-    EXPECT_FALSE(key(VK_RETURN, false)) << "Enter does nothing without a focused control";
-    InstallButtonHandle = nullptr;  // as once the sequence has destroyed the controls
-    EXPECT_FALSE(key(VK_TAB, false));
-}
-
 // While the sequence runs, nothing closes the window or starts the sequence
 // again, Close is greyed, and during the stages the end of the session is
 // refused; back in Choosing, closing works.
