@@ -1,7 +1,8 @@
 #!/bin/bash
 # The main window seen from outside: class, title, placement on two screen
-# sizes, styles, controls, drive list, black background, the hand-over of a
-# second copy, the show command, and the exit code on closing.
+# sizes, styles, controls, drive list, black background, the banner's
+# picture, the hand-over of a second copy, the show command, and the exit
+# code on closing.
 # Usage: window.sh WIN64_BUILD_DIR
 source "$(dirname "$0")/lib.sh"
 e2e_begin window "$1"
@@ -51,6 +52,11 @@ for point in "100 50" "207 50" "300 50" "207 30" "207 70" "150 80"; do
     [ "$(driver pixel $((cx + px)) $((cy + py)))" != 000000 ] && banner_black=no
 done
 check_eq "banner drawn" no "$banner_black"
+# The banner is the picture, pixel for pixel: the screen has 24 bits a pixel,
+# so the palette's colours come through exactly.
+import -window root -crop "415x101+$((cx + 10))+$((cy + 10))" +repage "$E2E_WORK/banner.png"
+check_eq "banner shows resources/banner.bmp exactly (differing pixels)" 0 \
+    "$(compare -metric AE "$E2E_WORK/banner.png" "$REPO_ROOT/resources/banner.bmp" null: 2>&1)"
 
 # A screenshot of the window for the documentation.
 shots=$BUILD_DIR/screenshots
