@@ -595,6 +595,19 @@ int StageCpu(HWND window, const char* title, DWORD timeout)
     return 0;
 }
 
+// Waits up to `timeout` ms for a started process and closes its handles;
+// returns its exit code, or STILL_ACTIVE when it has not ended.
+DWORD Finish(PROCESS_INFORMATION& process, DWORD timeout)
+{
+    DWORD exitCode = STILL_ACTIVE;
+    if (WaitForSingleObject(process.hProcess, timeout) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(process.hProcess, &exitCode);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return exitCode;
+}
+
 // A second copy started while the first still checks its file: the first
 // is held (its thread suspended) from the moment its single-instance name
 // exists, so that the second surely starts before the first has a window.
@@ -631,24 +644,16 @@ int StartDuringCheck(int argc, char** argv)
     fprintf(report, "claimed: %d\n", claimed ? 1 : 0);
     fprintf(report, "windows when held: %d\n", MainWindow() != nullptr ? 1 : 0);
     PROCESS_INFORMATION second = {};
-    DWORD secondCode = 259;
+    DWORD secondCode = STILL_ACTIVE;
     if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                        &startup, &second)) {
-        WaitForSingleObject(second.hProcess, Scaled(30000));
-        GetExitCodeProcess(second.hProcess, &secondCode);
-        CloseHandle(second.hThread);
-        CloseHandle(second.hProcess);
+        secondCode = Finish(second, Scaled(30000));
     }
     fprintf(report, "second copy: %lu\n", static_cast<unsigned long>(secondCode));
     fprintf(report, "windows after the second: %d\n", MainWindow() != nullptr ? 1 : 0);
     fclose(report);
     ResumeThread(first.hThread);
-    DWORD exitCode = 1;
-    WaitForSingleObject(first.hProcess, INFINITE);
-    GetExitCodeProcess(first.hProcess, &exitCode);
-    CloseHandle(first.hThread);
-    CloseHandle(first.hProcess);
-    return static_cast<int>(exitCode);
+    return static_cast<int>(Finish(first, INFINITE));
 }
 
 int AnswerMessageBox()
@@ -690,12 +695,8 @@ int StartWithShow(int argc, char** argv)
                         &startup, &process)) {
         return FailCall("CreateProcessA");
     }
-    DWORD exitCode = 1;
-    const bool ended = WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0;
-    const bool known = ended && GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    if (!known) {
+    const DWORD exitCode = Finish(process, INFINITE);
+    if (exitCode == STILL_ACTIVE) {
         return FailCall("waiting for the program");
     }
     if (exitCode != 0) {
