@@ -4,6 +4,7 @@
 #include "install/payload_layout.h"
 
 const unsigned char IntegrityMarker[4] = {'V', 'K', 'R', '1'};
+const unsigned char UninstallerMarker[4] = {'V', 'K', 'U', '1'};
 
 PayloadDescriptor ReadPayloadDescriptor(const unsigned char* header)
 {
@@ -75,10 +76,11 @@ __attribute__((noinline)) uint32_t Crc32(uint32_t crc, const unsigned char* byte
     return ~crc;
 }
 
-void WriteIntegrityRecord(unsigned char* header, uint32_t payloadChecksum)
+void WriteIntegrityRecord(unsigned char* header, uint32_t payloadChecksum, bool uninstaller)
 {
+    const unsigned char* marker = uninstaller ? UninstallerMarker : IntegrityMarker;
     for (int i = 0; i < 4; ++i)
-        header[IntegrityMarkerField + i] = IntegrityMarker[i];
+        header[IntegrityMarkerField + i] = marker[i];
     WriteLittleEndian32(header + IntegrityChecksumField, payloadChecksum);
 }
 
@@ -100,6 +102,8 @@ InstallerLayout CheckInstallerFile(const unsigned char* file, uint32_t fileSize)
     // there is a record, and one without the marker vouches for nothing.
     layout.hasRecord =
         (ReadLittleEndian32(file + IntegrityMarkerField) | layout.recordedChecksum) != 0;
+    layout.isUninstaller =
+        ReadLittleEndian32(file + IntegrityMarkerField) == ReadLittleEndian32(UninstallerMarker);
     layout.isSigned = layout.pe.certificateSize != 0;
     uint32_t offset = layout.descriptor.payloadOffset;
     uint32_t length = layout.descriptor.payloadLength;
@@ -123,13 +127,15 @@ InstallerLayout CheckInstallerFile(const unsigned char* file, uint32_t fileSize)
     // The payload ends where the fields say when nothing but a signing
     // tool's padding (fewer than 8 zero bytes) follows: a signed file must
     // be so, and an unsigned one is when its signature was removed, which
-    // leaves the padding behind. Otherwise an unsigned file's payload is its
+    // leaves the padding behind. Only the record's checksum can tell such
+    // padding from the zeros that end a payload cut a few bytes short, so a
+    // file without it never has padding. Otherwise an unsigned file's payload is its
     // last payloadLength bytes, so that a wrong payloadOffset does not move
     // it; nor can a wrong one that points into the image pull part of the
     // image in.
     uint32_t padding = end - length - offset;  // when the fields end before `end`
     bool padded = length <= end && offset <= end - length && padding < 8 &&
-                  (layout.isSigned || offset >= layout.pe.imageEnd);
+                  (layout.isSigned || (layout.hasRecord && offset >= layout.pe.imageEnd));
     for (uint32_t i = end - padding; padded && i < end; ++i)
         padded = file[i] == 0;
     if (padded)
@@ -154,11 +160,13 @@ InstallerLayout CheckInstallerFile(const unsigned char* file, uint32_t fileSize)
     // A file cut short fails above; here a changed byte, or bytes added
     // after the payload (which shift the cut), fail the checksum, and so
     // does a changed marker.
-    if (layout.hasRecord &&
-        (!HasIntegrityRecord(file) || Crc32(0, payload, length) != layout.recordedChecksum)) {
+    if (layout.hasRecord && (!(HasIntegrityRecord(file) || layout.isUninstaller) ||
+                             Crc32(0, payload, length) != layout.recordedChecksum)) {
         layout.check = PayloadDamaged;
         return layout;
     }
-    layout.check = LooksLikeWindowsProgram(payload, length) ? PayloadIntact : PayloadNotAProgram;
+    layout.check = layout.isUninstaller || LooksLikeWindowsProgram(payload, length)
+                       ? PayloadIntact
+                       : PayloadNotAProgram;
     return layout;
 }

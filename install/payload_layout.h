@@ -3,7 +3,8 @@
 // last section, and in the DOS header's reserved words the PayloadDescriptor
 // and the integrity record that vouches for the payload.
 //
-//   0x28  4  integrity marker "VKR1"
+//   0x28  4  integrity marker "VKR1" ("VKU1" in an uninstaller, whose
+//            payload is the uninstall record of uninstall_record.h)
 //   0x2C  4  CRC-32 of the payload
 //            (0x28 to 0x2F are zero in files made before the record)
 //   0x30  4  payloadOffset
@@ -27,6 +28,7 @@ const uint32_t PayloadOffsetField = 0x30;  // unsigned 32-bit little-endian
 const uint32_t PayloadLengthField = 0x34;
 const uint32_t PayloadHeaderSize = 0x40;  // the DOS header holds all of it
 extern const unsigned char IntegrityMarker[4];
+extern const unsigned char UninstallerMarker[4];
 
 // The largest payload that pack accepts: 512 MiB. The installer holds its
 // whole file in one block of memory. Under 32-bit Wine the largest block to
@@ -48,9 +50,11 @@ void WritePayloadDescriptor(unsigned char* header, PayloadDescriptor descriptor)
 // continued from `crc` (0 to begin).
 uint32_t Crc32(uint32_t crc, const unsigned char* bytes, size_t length);
 
-// Writes the marker and the payload's checksum into a header.
-void WriteIntegrityRecord(unsigned char* header, uint32_t payloadChecksum);
-// Whether the header holds the marker.
+// Writes the marker ("VKU1" for an uninstaller) and the payload's checksum
+// into a header.
+void WriteIntegrityRecord(unsigned char* header, uint32_t payloadChecksum,
+                          bool uninstaller = false);
+// Whether the header holds the marker of an installer.
 bool HasIntegrityRecord(const unsigned char* header);
 
 // What an installer file's bytes say about its payload, worst first.
@@ -70,7 +74,8 @@ struct InstallerLayout {
     PayloadCheck check;
     PeLayout pe;
     PayloadDescriptor descriptor;
-    bool hasRecord;  // bytes 0x28 to 0x2F are not all zero; damaged without the marker
+    bool hasRecord;      // bytes 0x28 to 0x2F are not all zero; damaged without the marker
+    bool isUninstaller;  // the marker is "VKU1": the payload is an uninstall record
     bool isSigned;
     // Whether payloadOffset + payloadLength is where the file's data ends:
     // the end of the file, or the certificate table of a signed file, less
@@ -84,11 +89,11 @@ struct InstallerLayout {
 // Where the payload of an installer file lies, and whether it may be
 // installed. In a signed file it ends at payloadOffset + payloadLength,
 // followed only by the signing tool's zero padding and the certificate
-// table. So it does in an unsigned file that ends in such padding (its
-// signature removed) when payloadOffset is not inside the image; any other
-// unsigned file's payload is its last payloadLength bytes, so a wrong
-// payloadOffset does not move it. It must lie wholly after the image,
-// match the record when there is one (any bytes at 0x28 to 0x2F but zeros
-// and a record with the marker make the file damaged), and begin like a
-// Windows program.
+// table. So it does in an unsigned file with the integrity record that ends
+// in such padding (its signature removed) when payloadOffset is not inside
+// the image; any other unsigned file's payload is its last payloadLength
+// bytes, so a wrong payloadOffset does not move it. It must lie wholly
+// after the image, match the record when there is one (any bytes at 0x28 to
+// 0x2F but zeros and a record with a marker make the file damaged), and
+// begin like a Windows program unless it is an uninstall record.
 InstallerLayout CheckInstallerFile(const unsigned char* file, uint32_t fileSize);
