@@ -15,19 +15,22 @@
 // ole32 import each other.
 static const char LoadedByName[] = "rpcrt4\0combase\0ole32\0msimg32\0dwmapi\0uxtheme\0";
 
-static void LoadSystemDllsFirst()
+// Where Windows has LOAD_LIBRARY_SEARCH_SYSTEM32, a DLL loaded by full path
+// looks for its own imports in the system folder only; otherwise along the
+// altered path, the DLL's own folder first.
+static bool SearchSystemOnly;
+
+HMODULE LoadSystemDll(const char* name)
 {
     char path[MAX_PATH + 16];
     const UINT length = GetSystemDirectoryA(path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
-        return;
+        return nullptr;
     path[length] = '\\';
-    for (const char* name = LoadedByName; *name != 0;) {
-        char* end = path + length + 1;
-        while ((*end++ = *name++) != 0) {
-        }
-        LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    }
+    lstrcpynA(path + length + 1, name, 15);
+    return LoadLibraryExA(path, nullptr,
+                          SearchSystemOnly ? LOAD_LIBRARY_SEARCH_SYSTEM32
+                                           : LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 __attribute__((noinline)) FARPROC SystemFunction(const char* module, const char* name)
@@ -43,7 +46,7 @@ void RestrictDllSearch()
     typedef BOOL(WINAPI * SetDirectories)(DWORD);
     const SetDirectories setDirectories = reinterpret_cast<SetDirectories>(
         reinterpret_cast<void*>(SystemFunction("kernel32", "SetDefaultDllDirectories")));
-    if (setDirectories != nullptr)
-        setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    LoadSystemDllsFirst();
+    SearchSystemOnly = setDirectories != nullptr && setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    for (const char* name = LoadedByName; *name != 0; name += lstrlenA(name) + 1)
+        LoadSystemDll(name);
 }

@@ -59,6 +59,7 @@ extern "C" void WINAPI Entry(void)
 {
     // Before anything can load a DLL by name.
     RestrictDllSearch();
+    ReadCommandLine();
     const HINSTANCE instance = GetModuleHandleA(nullptr);
     const HINSTANCE previous = nullptr;
     const LPSTR commandTail = CommandTail(GetCommandLineA());

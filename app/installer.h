@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "install/command_line.h"
+
 // Control ids of the main window.
 enum : int {
     InstallButton = 500,
@@ -63,18 +65,36 @@ enum InstallationEnding {
 enum InstallerPhase {
     Choosing,       // the user chooses a drive: every message as usual
     Installing,     // the sequence runs: Install and Close are ignored
-    RunningStages,  // as Installing, and logging off or shutting down is refused
+    RunningStages,  // as Installing, and the folder exists: logging off is refused
 };
 extern InstallerPhase Phase;
 void SetPhase(InstallerPhase phase);
+
+// Takes back the refusal to end the session, with its reason.
+void AllowEndOfSession(HWND window);
+
+// The command line of this run (all zero, a person's run, until it is read).
+extern CommandLine Options;
+
+// Reads the process's command line into Options.
+void ReadCommandLine();
+
+// A message box owned by the main window, when there is one; the texts are
+// UTF-8. Returns the button pressed.
+int ShowBox(const char* text, const char* caption, UINT type);
+
+// Tells the user: a box, when a person runs the installer, and always a
+// line in the log.
+void Tell(const char* text, const char* caption);
 
 // Handles the keys that a dialog box would: Tab and Shift+Tab move the focus
 // between the drive list and the install button, Enter on either presses
 // Install. Returns whether the message was such a key, handled here.
 bool HandleNavigationKey(const MSG& message);
 
-// The exit code that the window posts with WM_QUIT when it is destroyed:
-// 0, or 1 after an installation that had to stop.
+// The exit code that the window posts with WM_QUIT when it is destroyed,
+// and that a silent run ends with: 0, or the code of an installation that
+// had to stop.
 extern int QuitCode;
 
 // The installation sequence, run inside the install button's WM_COMMAND.
@@ -85,6 +105,5 @@ InstallationEnding RunInstallation(HWND window);
 // says why and returns false.
 bool PackageIsSound();
 
-// The exit code of an installer that stops at start-up because its own
-// file cannot be installed from.
-const int DamagedFileExitCode = 2;
+// Removes the installation whose uninstaller this is; returns the exit code.
+int RunUninstaller();

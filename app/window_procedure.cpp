@@ -84,9 +84,9 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(window, WM_COMMAND, wParam, lParam);
 }
 
-// Logging off or shutting down while the stages run would leave X:\varnok
+// Logging off or shutting down once X:\varnok exists would leave it
 // half-filled: it is refused, with the reason where Windows can show one
-// (Vista and later).
+// (Vista and later), until the stages have run.
 LRESULT OnQueryEndSession(HWND window, WPARAM wParam, LPARAM lParam)
 {
     if (Phase != RunningStages)
@@ -125,6 +125,15 @@ LRESULT OnDestroy()
 }
 
 }  // namespace
+
+void AllowEndOfSession(HWND window)
+{
+    typedef BOOL(WINAPI * TakeBackReason)(HWND);
+    const TakeBackReason takeBack = reinterpret_cast<TakeBackReason>(
+        reinterpret_cast<void*>(SystemFunction("user32", "ShutdownBlockReasonDestroy")));
+    if (takeBack != nullptr && window != nullptr)
+        takeBack(window);
+}
 
 __attribute__((noinline)) void SetFont(HWND control, HGDIOBJ font)
 {

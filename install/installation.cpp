@@ -1,23 +1,28 @@
-// The installation sequence: runs inside the install button's WM_COMMAND.
+// The installation sequence: runs inside the install button's WM_COMMAND,
+// or, with nobody at the screen, straight from WinMain.
 //
-// It checks the selection, enters the chosen drive's root, refuses a drive
-// that already holds \varnok, creates and enters X:\varnok, writes there
-// as varnok.exe the package that was read and checked from the installer's
-// own file at start-up, swaps the choosing controls for the release notes and
-// runs the six stage programs one after another with the stage in the title
-// bar. While a stage runs the window stays alive (the wait handles its
-// messages), but nothing the user does can close it or start the sequence
-// again.
-// When the drive cannot be entered, the target cannot be made or the
-// package cannot be read or written, it says so, leaves nothing of its own
-// behind and lets the user choose again; when the package cannot be started,
-// or unpacks none of the later stages' programs, it removes what it wrote,
-// says so and ends the installer with exit code 1.
+// It takes the drive (the selected one, or the one of the command line),
+// enters its root, refuses a drive that already holds \varnok, creates and
+// enters X:\varnok, writes there as varnok.exe the package that was read
+// and checked from the installer's own file at start-up, swaps the choosing
+// controls for the release notes and runs the six stage programs one after
+// another with the stage in the title bar. Then it records what the
+// installation made, writes X:\varnok\uninstall.exe with that record and
+// registers the installation where Windows lists programs. While a stage
+// runs the window stays alive (the wait handles its messages), but nothing
+// the user does can close it or start the sequence again.
+//
+// The mode decides only whether the user is asked and told in boxes; the
+// log, when there is one, hears everything. When anything fails once the
+// folder exists, everything below it and the folder itself are removed, so
+// that the drive is left as it was.
 
 #include "app/installer.h"
 #include "app/drive_item.h"
+#include "install/log.h"
 #include "install/messages.h"
 #include "install/payload.h"
+#include "install/registration.h"
 #include "services/files.h"
 #include "services/launch.h"
 
@@ -29,35 +34,26 @@ namespace {
 // The installer's own file, read and checked at start-up and held until its
 // payload is written: the bytes that were checked are the bytes written,
 // whatever happens to the file meanwhile, and a large file needs its block
-// of memory only once.
+// of memory only once. Its image part stays for the uninstaller.
 OwnFile Package;
 
 const int WhatsNewPanel = HintLabel;  // the panel takes the hint line's id
 
-// The main window owns every box; at start-up there is none yet, and the
-// box has no owner.
-void ShowMessage(const char* text, const char* caption)
-{
-    MessageBoxA(MainWindowHandle, text, caption, MB_OK);
-}
-
-void ShowFailure(Failure failure, char letter, ErrorNumber number)
-{
-    char text[256];
-    FormatFailureText(text, sizeof text, failure, letter, number);
-    ShowMessage(text, FailureCaption);
-}
+char Letter;      // the drive of this installation
+bool FolderMade;  // X:\varnok is this installation's
+bool ChoosingControlsGone;
 
 void ShowPayloadProblem(PayloadCheck check, ErrorNumber readError)
 {
     char text[256];
     FormatPayloadProblem(text, sizeof text, check, readError);
-    ShowMessage(text, FailureCaption);
+    Tell(text, FailureCaption);
 }
 
 __attribute__((noinline)) void SetTitle(const char* title)
 {
-    SetWindowTextA(MainWindowHandle, title);
+    if (MainWindowHandle != nullptr)
+        SetWindowTextA(MainWindowHandle, title);
 }
 
 __attribute__((noinline)) LRESULT AskDriveList(UINT message, WPARAM wParam, LPARAM lParam)
@@ -84,16 +80,6 @@ char SelectedDriveLetter()
     return isLetter ? letter : 0;
 }
 
-// Makes the root of the chosen drive current, as "X:\" in one step: when
-// the drive cannot be entered, nothing may go on wherever the process
-// happens to be.
-bool EnterDriveRoot(char letter, ErrorNumber& error)
-{
-    const char root[] = {letter, ':', '\\', '\0'};
-    ChangeDirectory(root, error);
-    return error == ErrorNone;
-}
-
 // Tries to enter \varnok from the drive's root; only "not found" means that
 // the target is free. The root is made current again either way, so that an
 // existing folder is not held open while the user renames it.
@@ -106,24 +92,65 @@ bool TargetIsFree()
     return error == ErrorNotFound;
 }
 
-// Removes what a stopped installation made: the partial varnok.exe and the
-// directory it created (when nothing else is in it), from the drive's root.
-void RemoveTarget()
+// X:\varnok of this installation.
+void TargetFolder(WCHAR (&folder)[10])
 {
-    ErrorNumber ignored = ErrorNone;
-    DeleteFiles("varnok.exe", ignored);
-    ChangeDirectory("\\", ignored);
-    DeleteDirectory("varnok", ignored);
+    lstrcpyW(folder, L"X:\\varnok");
+    folder[0] = static_cast<WCHAR>(Letter);
 }
 
-// Whether the unpack stage left any of the later stages' programs.
-bool LaterStagesUnpacked()
+// Removes everything below X:\varnok and the folder itself, links as
+// links: the one removal for every failure once the folder exists.
+void RemoveInstallation()
 {
-    ErrorNumber ignored = ErrorNone;
-    for (size_t i = 1; i < StageCount; ++i)
-        if (FileExists(Stages[i].program, ignored))
-            return true;
-    return false;
+    ErrorNumber error = ErrorNone;
+    ChangeDirectory("\\", error);
+    WCHAR folder[10];
+    TargetFolder(folder);
+    LongPath path;
+    RecordBuffer made;
+    if (StartLongPath(path, folder)) {
+        RecordTree(path, false, made, error);
+        if (made.bytes != nullptr)
+            RemoveRecorded(path, made.bytes + RecordHeaderSize, made.entryCount, false, error);
+        ReleaseRecord(made);
+        ReleaseLongPath(path);
+    }
+    DeleteDirectory("varnok", error);
+    FolderMade = false;
+    if (error == ErrorNone)
+        LogLine("removed what the installation made");
+    else
+        LogLine("could not remove all that the installation made: error %u (%s)", error,
+                ErrorNumberText(error));
+}
+
+// Records what the installation made, writes the uninstaller and the
+// entry. What the user can change (the entry) goes where the rights of
+// this run reach: the machine's for an administrator.
+bool Register(ErrorNumber& error)
+{
+    WCHAR folder[10];
+    TargetFolder(folder);
+    LongPath path;
+    RecordBuffer made = {};
+    if (!StartLongPath(path, folder)) {
+        error = ErrorOutOfMemory;
+        return false;
+    }
+    RecordTree(path, true, made, error);
+    ReleaseLongPath(path);
+    const bool machineWide = IsElevated();
+    bool registered =
+        error == ErrorNone && made.bytes != nullptr &&
+        WriteUninstaller(Package.bytes, Package.layout.pe, made, machineWide, Letter, error) &&
+        RegisterInstallation(Letter, machineWide, made.fileBytes, error);
+    if (registered)
+        LogLine("recorded %lu entries (%lu KiB); registered as VARNOK-8-%c for %s", made.entryCount,
+                static_cast<DWORD>(made.fileBytes / 1024), Letter,
+                machineWide ? "the machine (HKLM)" : "the user (HKCU)");
+    ReleaseRecord(made);
+    return registered;
 }
 
 void ShowReleaseNotes(HWND window)
@@ -135,6 +162,7 @@ void ShowReleaseNotes(HWND window)
     DestroyWindow(HintLabelHandle);
     InstallButtonHandle = 0;
     DriveListHandle = 0;
+    ChoosingControlsGone = true;
 
     HintLabelHandle =
         CreateLabelControl(window, ReleaseNotesText, 9, 120, 421, 190, AlignLeft, WhatsNewPanel);
@@ -145,33 +173,168 @@ void ShowReleaseNotes(HWND window)
     InvalidateRect(window, &client, TRUE);
 }
 
-// Ends the installer: the window closes and the process exits with QuitCode.
-void CloseInstaller(HWND window, int quitCode)
+// Ends the run with `code`: the window, when there is one, closes, and the
+// process exits with QuitCode.
+InstallationEnding Finish(HWND window, int code)
 {
-    QuitCode = quitCode;
-    SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    QuitCode = code;
+    SetPhase(Choosing);
+    if (window != nullptr)
+        SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return EndedOtherwise;
 }
 
-// Stops an installation whose package did nothing useful in stage 1.
-void StopAfterUnpacking(HWND window, Failure failure, char letter, ErrorNumber number)
+// An installation that cannot go on: what it made is removed, the user is
+// told why, and the run ends with `code`, unless a person can still choose
+// another drive.
+InstallationEnding Stop(HWND window, Failure failure, ErrorNumber number, int code,
+                        const char* program = nullptr)
 {
-    RemoveTarget();
+    const bool ends = Options.mode != Interactive || ChoosingControlsGone;
+    if (ends)
+        QuitCode = code;  // also for a close that arrives while the box is up
+    if (FolderMade)
+        RemoveInstallation();
+    if (ChoosingControlsGone)
+        SetTitle(FailedTitle);
+    char text[256];
+    FormatFailureText(text, sizeof text, failure, Letter, number, program);
+    Tell(text, FailureCaption);
+    return ends ? Finish(window, code) : EndedOtherwise;
+}
+
+// A refusal that leaves nothing to remove.
+InstallationEnding Refuse(HWND window, const char* text, const char* caption, int code)
+{
+    Tell(text, caption);
+    return Options.mode != Interactive ? Finish(window, code) : EndedOtherwise;
+}
+
+// The sequence itself; RunInstallation puts it into its phase.
+InstallationEnding RunSequence(HWND window)
+{
+    ErrorNumber error = ErrorNone;
+
+    Letter = Options.mode == Interactive ? SelectedDriveLetter() : Options.drive;
+    if (Letter == 0) {
+        Tell(NoSelectionText, NoSelectionCaption);
+        return EndedWithoutSelection;
+    }
+    LogLine("installing on drive %c:", Letter);
+
+    // The root in one step: when the drive cannot be entered, nothing may
+    // go on wherever the process happens to be.
+    const char root[] = {Letter, ':', '\\', '\0'};
+    ChangeDirectory(root, error);
+    if (error != ErrorNone)
+        return Stop(window, DriveNotEntered, error, ExitFailed);
+    if (!TargetIsFree())
+        return Refuse(window, RefusalText, RefusalCaption, ExitAlreadyInstalled);
+
+    // Held since start-up; read and checked again only after a failed
+    // write released it. Nothing is made before it is held.
+    if (!PackageIsSound())
+        return Options.mode != Interactive ? Finish(window, ExitDamagedFile) : EndedOtherwise;
+
+    // Only the user, the administrators and SYSTEM may change what the
+    // stages run: the folder inherits nothing from the drive's root, where
+    // every user may create and change files. Windows takes a descriptor
+    // aligned as a pointer is.
+    union {
+        unsigned char bytes[FolderSecuritySize];
+        void* alignment;
+    } security;
+    if (!MakeFolderSecurity(security.bytes, error))
+        return Stop(window, TargetNotSecured, error, ExitFailed);
+    // A folder that appeared since the test is not used: creating it fails.
+    MakeDirectory("varnok", error, security.bytes);
+    if (error != ErrorNone)
+        return Stop(window, TargetNotMade, error, ExitFailed);
+    FolderMade = true;
+    // From here on the drive is being changed: logging off is refused.
+    SetPhase(RunningStages);
+    LogLine("made the folder %c:\\varnok", Letter);
+    ChangeDirectory("varnok", error);
+    if (error != ErrorNone)
+        return Stop(window, TargetNotMade, error, ExitFailed);
+
+    const DWORD start = GetTickCount();
+    const DWORD bytes = Package.layout.payloadLength;
+    if (!WritePayloadFile(Package, error))
+        return Stop(window, PayloadNotWritten, error,
+                    error == ErrorDiskFull ? ExitDiskFull : ExitFailed);
+    LogLine("wrote varnok.exe: %lu bytes in %lu ms", bytes, GetTickCount() - start);
+
+    if (window != nullptr)
+        ShowReleaseNotes(window);
+    if (Options.mode == Interactive)
+        ShowBox(WarningText, WarningCaption, MB_OK);
+
+    for (size_t i = 0; i < StageCount; ++i) {
+        const Stage& stage = Stages[i];
+        if (stage.title[0] != 0)
+            SetTitle(stage.title);
+        LogLine("stage %u: %s", static_cast<unsigned>(i + 1), stage.program);
+        ErrorNumber startError = ErrorNone;
+        const unsigned long exitCode = RunAndWait(
+            stage.program, Options.mode == Silent ? SW_HIDE : SW_SHOWNORMAL, true, startError);
+        // A program that cannot be started is a broken package; one that
+        // runs and fails is the package's own business.
+        if (startError != ErrorNone) {
+            LogLine("stage %u: %s could not be started: error %u (%s)",
+                    static_cast<unsigned>(i + 1), stage.program, startError,
+                    ErrorNumberText(startError));
+            return Stop(window, StageNotStarted, startError, ExitFailed, stage.program);
+        }
+        LogLine("stage %u: %s ended with exit code %lu", static_cast<unsigned>(i + 1),
+                stage.program, exitCode);
+        if (stage.deleteAfter)
+            DeleteFiles(stage.program, error);
+    }
+
+    if (!Register(error))
+        return Stop(window, NotRegistered, error, ExitFailed);
+    FolderMade = false;
+
+    SetTitle(CompleteTitle);
     SetPhase(Choosing);
-    SetTitle(FailedTitle);
-    ShowFailure(failure, letter, number);
-    CloseInstaller(window, 1);
+    if (Options.mode == Interactive)
+        ShowBox(ClosingText, ClosingCaption, MB_OK);
+    return Finish(window, ExitDone);
 }
 
 }  // namespace
 
+int ShowBox(const char* text, const char* caption, UINT type)
+{
+    WCHAR wideText[1024];
+    WCHAR wideCaption[64];
+    if (!MultiByteToWideChar(CP_UTF8, 0, text, -1, wideText, 1024))
+        wideText[0] = 0;
+    if (!MultiByteToWideChar(CP_UTF8, 0, caption, -1, wideCaption, 64))
+        wideCaption[0] = 0;
+    return MessageBoxW(MainWindowHandle, wideText, wideCaption, type);
+}
+
+void Tell(const char* text, const char* caption)
+{
+    LogLine("%s: %s", caption, text);
+    if (Options.mode == Interactive)
+        ShowBox(text, caption, MB_OK);
+}
+
 // Close is greyed in the system menu (and with it the close box) while the
 // sequence runs, and enabled again before the closing message, after which
-// the sequence closes the window itself.
+// the sequence closes the window itself. Once the stages have run, logging
+// off is allowed again.
 void SetPhase(InstallerPhase phase)
 {
+    if (Phase == RunningStages && phase != RunningStages)
+        AllowEndOfSession(MainWindowHandle);
     Phase = phase;
-    EnableMenuItem(GetSystemMenu(MainWindowHandle, FALSE), SC_CLOSE,
-                   phase == Choosing ? MF_ENABLED : MF_GRAYED);
+    if (MainWindowHandle != nullptr)
+        EnableMenuItem(GetSystemMenu(MainWindowHandle, FALSE), SC_CLOSE,
+                       phase == Choosing ? MF_ENABLED : MF_GRAYED);
 }
 
 // Reads and checks the installer's own file into Package, unless it is
@@ -182,107 +345,20 @@ bool PackageIsSound()
         return true;
     ErrorNumber readError = ErrorNone;
     PayloadCheck check = ExtractPayload(Package, readError);
-    if (check == PayloadIntact)
+    if (check == PayloadIntact) {
+        LogLine("checked the installer's file: %lu bytes, a package of %lu bytes", Package.size,
+                Package.layout.payloadLength);
         return true;
+    }
     ShowPayloadProblem(check, readError);
     return false;
 }
-
-namespace {
-
-// The sequence itself; RunInstallation puts it into its phase.
-InstallationEnding RunSequence(HWND window)
-{
-    ErrorNumber error = ErrorNone;
-
-    char letter = SelectedDriveLetter();
-    if (letter == 0) {
-        ShowMessage(NoSelectionText, NoSelectionCaption);
-        return EndedWithoutSelection;
-    }
-
-    if (!EnterDriveRoot(letter, error)) {
-        ShowFailure(DriveNotEntered, letter, error);
-        return EndedOtherwise;
-    }
-    if (!TargetIsFree()) {
-        ShowMessage(RefusalText, RefusalCaption);
-        return EndedOtherwise;
-    }
-
-    // Held since start-up; read and checked again only after a failed
-    // write released it. Nothing is made before it is held.
-    if (!PackageIsSound())
-        return EndedOtherwise;
-
-    // Only the user, the administrators and SYSTEM may change what the
-    // stages run: the folder inherits nothing from the drive's root, where
-    // every user may create and change files.
-    unsigned char security[FolderSecuritySize];
-    if (!MakeFolderSecurity(security, error)) {
-        ShowFailure(TargetNotSecured, letter, error);
-        return EndedOtherwise;
-    }
-    // A folder that appeared since the test is not used: creating it fails.
-    MakeDirectory("varnok", error, security);
-    if (error != ErrorNone) {
-        ShowFailure(TargetNotMade, letter, error);
-        return EndedOtherwise;
-    }
-    ChangeDirectory("varnok", error);
-    if (error != ErrorNone) {
-        ErrorNumber ignored = ErrorNone;
-        DeleteDirectory("varnok", ignored);
-        ShowFailure(TargetNotMade, letter, error);
-        return EndedOtherwise;
-    }
-
-    if (!WritePayloadFile(Package, error)) {
-        RemoveTarget();
-        ShowFailure(PayloadNotWritten, letter, error);
-        return EndedOtherwise;
-    }
-
-    ShowReleaseNotes(window);
-    ShowMessage(WarningText, WarningCaption);
-    SetPhase(RunningStages);
-
-    for (size_t i = 0; i < StageCount; ++i) {
-        const Stage& stage = Stages[i];
-        if (stage.title[0] != 0)
-            SetTitle(stage.title);
-
-        ErrorNumber startError = ErrorNone;
-        RunAndWait(stage.program, SW_SHOWNORMAL, true, startError);
-        // Without the unpacked package no later stage can do anything; the
-        // useless varnok.exe goes, so that a new attempt is not refused.
-        if (i == 0 && startError != ErrorNone) {
-            StopAfterUnpacking(window, PackageNotStarted, letter, startError);
-            return EndedOtherwise;
-        }
-        if (i == 0 && !LaterStagesUnpacked()) {
-            StopAfterUnpacking(window, PackageUnpackedNothing, letter, ErrorNone);
-            return EndedOtherwise;
-        }
-        if (startError != ErrorNone)
-            error = startError;
-        if (stage.deleteAfter)
-            DeleteFiles(stage.program, error);
-    }
-
-    SetTitle(CompleteTitle);
-    SetPhase(Choosing);
-    ShowMessage(ClosingText, ClosingCaption);
-    CloseInstaller(window, 0);
-    return EndedOtherwise;
-}
-
-}  // namespace
 
 InstallationEnding RunInstallation(HWND window)
 {
     SetPhase(Installing);
     InstallationEnding ending = RunSequence(window);
-    SetPhase(Choosing);
+    if (Phase != Choosing)
+        SetPhase(Choosing);
     return ending;
 }

@@ -63,22 +63,50 @@ void ReleaseOwnFile(OwnFile& file)
     file.size = 0;
 }
 
+// The full path of the running program, in a block of the heap, or null
+// when there is no memory or the path would not fit (it might have been
+// cut: never open a different file than our own).
+WCHAR* OwnPath()
+{
+    WCHAR* path =
+        static_cast<WCHAR*>(HeapAlloc(GetProcessHeap(), 0, ModulePathSize * sizeof(WCHAR)));
+    if (path != nullptr) {
+        DWORD length = GetModuleFileNameW(InstanceHandle, path, ModulePathSize);
+        if (length != 0 && length < ModulePathSize)
+            return path;
+        HeapFree(GetProcessHeap(), 0, path);
+    }
+    return nullptr;
+}
+
+bool OwnFileIsUninstaller()
+{
+    WCHAR* path = OwnPath();
+    if (path == nullptr)
+        return false;
+    HANDLE handle = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    HeapFree(GetProcessHeap(), 0, path);
+    unsigned char header[PayloadHeaderSize] = {};
+    DWORD read = 0;
+    if (handle != INVALID_HANDLE_VALUE) {
+        ReadFile(handle, header, sizeof header, &read, nullptr);
+        CloseHandle(handle);
+    }
+    return read == sizeof header && ReadLittleEndian32(header + IntegrityMarkerField) ==
+                                        ReadLittleEndian32(UninstallerMarker);
+}
+
 PayloadCheck ExtractPayload(OwnFile& file, ErrorNumber& readError)
 {
     file.bytes = nullptr;
     file.size = 0;
-    WCHAR* path =
-        static_cast<WCHAR*>(HeapAlloc(GetProcessHeap(), 0, ModulePathSize * sizeof(WCHAR)));
-    if (!path)
-        return NotEnoughMemory;
-    PayloadCheck check = OwnFileUnreadable;
-    DWORD pathLength = GetModuleFileNameW(InstanceHandle, path, ModulePathSize);
-    // A path that fills the buffer may have been cut: never open a
-    // different file than our own.
-    if (pathLength == 0 || pathLength >= ModulePathSize)
+    WCHAR* path = OwnPath();
+    if (path == nullptr) {
         readError = ErrorBadFileName;
-    else
-        check = ReadWholeFile(path, file, readError);
+        return OwnFileUnreadable;
+    }
+    PayloadCheck check = ReadWholeFile(path, file, readError);
     HeapFree(GetProcessHeap(), 0, path);
     if (check == PayloadIntact) {
         file.layout = CheckInstallerFile(file.bytes, file.size);
@@ -93,6 +121,15 @@ bool WritePayloadFile(OwnFile& file, ErrorNumber& error)
 {
     bool written = WriteWholeFile("varnok.exe", file.bytes + file.layout.payloadStart,
                                   file.layout.payloadLength, error);
-    ReleaseOwnFile(file);
-    return written;
+    if (!written) {
+        ReleaseOwnFile(file);
+        return false;
+    }
+    // Shrinking a block keeps its first bytes, here the image.
+    void* image = HeapReAlloc(GetProcessHeap(), 0, file.bytes, file.layout.pe.imageEnd);
+    if (image != nullptr) {
+        file.bytes = static_cast<unsigned char*>(image);
+        file.size = file.layout.pe.imageEnd;
+    }
+    return true;
 }

@@ -24,6 +24,14 @@ PayloadCheck ExtractPayload(OwnFile& file, ErrorNumber& readError);
 void ReleaseOwnFile(OwnFile& file);
 
 // Writes the checked payload as "varnok.exe" into the current directory,
-// straight from the file's memory, and releases the file. Returns true only
-// when every byte was written; failures of the write set `error`.
+// straight from the file's memory. Returns true only when every byte was
+// written, and then keeps only the image part of the file (for the
+// uninstaller); a failure of the write sets `error` and releases the file.
 bool WritePayloadFile(OwnFile& file, ErrorNumber& error);
+
+// The full path of the running program in a block of the heap, or null.
+WCHAR* OwnPath();
+
+// Whether the running program's file is an uninstaller: its header alone is
+// read. The whole file is checked later, like an installer's.
+bool OwnFileIsUninstaller();

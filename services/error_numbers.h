@@ -15,6 +15,7 @@ typedef uint8_t ErrorNumber;
 // Numbers the services raise themselves, and the ones callers test for.
 enum : ErrorNumber {
     ErrorNone = 0,
+    ErrorOutOfMemory = 7,        // ERROR_NOT_ENOUGH_MEMORY, ERROR_OUTOFMEMORY
     ErrorNotFound = 53,          // ERROR_FILE_NOT_FOUND, ERROR_NO_MORE_FILES
     ErrorDeviceShortWrite = 57,  // fewer bytes written to a device than asked
     ErrorDiskFull = 61,          // fewer bytes written to a disk file than asked

@@ -224,7 +224,9 @@ bool WriteWholeFile(const char* name, const void* bytes, size_t length, ErrorNum
         // The whole byte string in one call, straight from the caller's memory.
         DWORD written = 0;
         GuardedOsCall(code, [&] { return WriteFile(file, bytes, (DWORD)length, &written, NULL); });
-        if (code != 0) {
+        if (code == ERROR_DISK_FULL) {
+            failure = ErrorDiskFull;  // as a short write: the table has no number for it
+        } else if (code != 0) {
             failure = ErrorNumberForCode(code);
         } else if (written < length) {
             failure = disk ? ErrorDiskFull : ErrorDeviceShortWrite;

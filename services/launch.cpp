@@ -52,8 +52,9 @@ static char* MakeCommandLine(char* line, const char* commandLine)
 // or on a message; the messages are handled between two waits, outside the
 // lock and with the process's own error mode, since their handlers may make
 // guarded calls of their own. No message is left queued before a wait: the
-// wait wakes only for messages that arrive after it began.
-static void WaitHandlingMessages(HANDLE process)
+// wait wakes only for messages that arrive after it began. Returns the code
+// of a wait that failed (the program may then still run), or 0.
+static DWORD WaitHandlingMessages(HANDLE process)
 {
     for (;;) {
         MSG message;
@@ -66,11 +67,11 @@ static void WaitHandlingMessages(HANDLE process)
             return MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT);
         });
         if (woke != WAIT_OBJECT_0 + 1)
-            return;  // the process has ended, or the wait failed
+            return woke == WAIT_FAILED ? (code ? code : ERROR_INVALID_HANDLE) : 0;
     }
 }
 
-void RunAndWait(const char* commandLine, int showMode, bool wait, ErrorNumber& error)
+unsigned long RunAndWait(const char* commandLine, int showMode, bool wait, ErrorNumber& error)
 {
     char buffer[CommandLineLimit + 3];
     char* line = MakeCommandLine(buffer, commandLine);
@@ -81,20 +82,30 @@ void RunAndWait(const char* commandLine, int showMode, bool wait, ErrorNumber& e
     startup.wShowWindow = (WORD)showMode;
     PROCESS_INFORMATION process = {};
 
+    const DWORD flags = showMode == SW_HIDE ? CREATE_NO_WINDOW : 0;
     DWORD code;
     BOOL started = GuardedOsCall(code, [&] {
-        return CreateProcessA(NULL, line, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process);
+        return CreateProcessA(NULL, line, NULL, NULL, FALSE, flags, NULL, NULL, &startup, &process);
     });
     if (!started) {
         // Failed only when Windows also left a code; then there is no process.
         if (code != 0)
             error = ErrorNumberForCode(code);
-        return;
+        return NoExitCode;
     }
     // A successful start may leave a stray code behind: the return value
-    // decides. Nothing about the wait or the closing is reported.
-    if (wait)
-        WaitHandlingMessages(process.hProcess);
+    // decides. A wait that failed is reported: the caller cannot know that
+    // the program has ended.
+    DWORD exitCode = NoExitCode;
+    if (wait) {
+        DWORD waitCode = WaitHandlingMessages(process.hProcess);
+        if (waitCode != 0)
+            error = ErrorNumberForCode(waitCode);
+        else if (!GuardedOsCall(code,
+                                [&] { return GetExitCodeProcess(process.hProcess, &exitCode); }))
+            exitCode = NoExitCode;
+    }
     GuardedOsCall(code, [&] { return CloseHandle(process.hThread); });
     GuardedOsCall(code, [&] { return CloseHandle(process.hProcess); });
+    return exitCode;
 }

@@ -18,6 +18,7 @@
 #include "install/payload_layout.h"
 #include "tools/pe_image.h"
 #include "tools/sha256.h"
+#include "varnok_version.h"
 
 namespace fs = std::filesystem;
 
@@ -491,7 +492,7 @@ int RunMkinstaller(int argc, const char* const* argv, std::ostream& out, std::os
         return ExitSuccess;
     }
     if (command == "--version") {
-        out << "mkinstaller " << VARNOK_VERSION << "\n";
+        out << "mkinstaller " << VARNOK_VERSION << " (" << VARNOK_PRODUCT_NAME << ")\n";
         return ExitSuccess;
     }
     if (command == "pack" && argc == 5)

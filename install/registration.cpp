@@ -1,0 +1,118 @@
+// The uninstaller file and the entry in the list of programs.
+
+#include "install/registration.h"
+
+#include "install/messages.h"
+#include "varnok_version.h"
+#include "install/payload_layout.h"
+#include "services/files.h"
+
+namespace {
+
+const char UninstallKeys[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+HKEY Root(bool machineWide)
+{
+    return machineWide ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
+
+// "VARNOK-8-X".
+void KeyName(char (&name)[11], char letter)
+{
+    lstrcpyA(name, "VARNOK-8-X");
+    name[9] = letter;
+}
+
+// Sets a text value; returns the Windows code of a failure, or 0.
+LONG SetText(HKEY key, const char* name, const char* value)
+{
+    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                          lstrlenA(value) + 1);
+}
+
+LONG SetNumber(HKEY key, const char* name, DWORD value)
+{
+    return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                          sizeof value);
+}
+
+}  // namespace
+
+bool WriteUninstaller(const unsigned char* image, const PeLayout& pe, RecordBuffer& record,
+                      bool machineWide, char letter, ErrorNumber& error)
+{
+    WriteRecordHeader(record.bytes, machineWide, letter, record.entryCount);
+    const size_t size = pe.imageEnd + record.size;
+    unsigned char* file = static_cast<unsigned char*>(HeapAlloc(GetProcessHeap(), 0, size));
+    if (file == nullptr) {
+        error = ErrorOutOfMemory;
+        return false;
+    }
+    CopyMemory(file, image, pe.imageEnd);
+    CopyMemory(file + pe.imageEnd, record.bytes, record.size);
+    WriteIntegrityRecord(file, Crc32(0, record.bytes, record.size), true);
+    WritePayloadDescriptor(file, {pe.imageEnd, static_cast<uint32_t>(record.size)});
+    // An installer that was signed: its image still names the certificate
+    // table, which is not copied.
+    if (pe.securityEntryField != 0)
+        ZeroMemory(file + pe.securityEntryField, 8);
+    bool written = WriteWholeFile("uninstall.exe", file, size, error);
+    HeapFree(GetProcessHeap(), 0, file);
+    return written;
+}
+
+bool RegisterInstallation(char letter, bool machineWide, uint64_t bytes, ErrorNumber& error)
+{
+    char path[96];
+    char name[11];
+    KeyName(name, letter);
+    wsprintfA(path, "%s\\%s", UninstallKeys, name);
+    HKEY key;
+    LONG code = RegCreateKeyExA(Root(machineWide), path, 0, nullptr, 0,
+                                KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr);
+    if (code != ERROR_SUCCESS) {
+        error = ErrorNumberForCode(static_cast<DWORD>(code));
+        return false;
+    }
+    char folder[] = "X:\\varnok";
+    folder[0] = letter;
+    char program[32];
+    wsprintfA(program, "%s\\uninstall.exe", folder);
+    char command[40];
+    wsprintfA(command, "\"%s\"", program);
+    char quiet[40];
+    wsprintfA(quiet, "%s /S", command);
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    char date[16];
+    wsprintfA(date, "%04u%02u%02u", today.wYear, today.wMonth, today.wDay);
+    LONG failed = SetText(key, "DisplayName", "VARNOK Version 8 Compact");
+    failed |= SetText(key, "DisplayVersion", VARNOK_VERSION);
+    failed |= SetText(key, "InstallLocation", folder);
+    failed |= SetText(key, "DisplayIcon", program);
+    failed |= SetText(key, "UninstallString", command);
+    failed |= SetText(key, "QuietUninstallString", quiet);
+    failed |= SetText(key, "InstallDate", date);
+    failed |= SetNumber(key, "EstimatedSize", static_cast<DWORD>((bytes + 1023) / 1024));
+    failed |= SetNumber(key, "NoModify", 1);
+    failed |= SetNumber(key, "NoRepair", 1);
+    RegCloseKey(key);
+    if (failed == ERROR_SUCCESS)
+        return true;
+    UnregisterInstallation(letter, machineWide);
+    error = ErrorOther;
+    return false;
+}
+
+bool UnregisterInstallation(char letter, bool machineWide)
+{
+    HKEY keys;
+    if (RegOpenKeyExA(Root(machineWide), UninstallKeys, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY,
+                      &keys) != ERROR_SUCCESS)
+        return false;
+    char name[11];
+    KeyName(name, letter);
+    LONG code = RegDeleteKeyA(keys, name);
+    RegCloseKey(keys);
+    return code == ERROR_SUCCESS || code == ERROR_FILE_NOT_FOUND;
+}

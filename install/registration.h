@@ -1,0 +1,27 @@
+#pragma once
+// Registering a complete installation where Windows lists programs, with
+// X:\varnok\uninstall.exe to remove it, and taking the entry away again.
+//
+// The entry is the key Software\Microsoft\Windows\CurrentVersion\Uninstall\
+// VARNOK-8-X (X the drive) in the 32-bit view, as Windows keeps a 32-bit
+// program's entries: under HKEY_LOCAL_MACHINE when the installation was
+// made with an administrator's rights, otherwise under HKEY_CURRENT_USER.
+
+#include <windows.h>
+
+#include "install/pe_layout.h"
+#include "install/tree.h"
+
+// Writes uninstall.exe into the current directory: the installer's image
+// (its first pe.imageEnd bytes, a signature's directory entry cleared)
+// with the record appended under the uninstaller's marker. The record's
+// header is written here. False with `error` when it cannot be written.
+bool WriteUninstaller(const unsigned char* image, const PeLayout& pe, RecordBuffer& record,
+                      bool machineWide, char letter, ErrorNumber& error);
+
+// Writes the entry for the installation on drive `letter` whose files
+// take `bytes`.
+bool RegisterInstallation(char letter, bool machineWide, uint64_t bytes, ErrorNumber& error);
+
+// Deletes that entry; true when it is gone.
+bool UnregisterInstallation(char letter, bool machineWide);
