@@ -57,7 +57,11 @@ DWORD Remove(const WCHAR* path, DWORD attributes)
         GuardedOsCall(code, [&] { return SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL); });
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
         GuardedOsCall(code, [&] { return RemoveDirectoryW(path); });
-    else
+    // A link to a folder that is no directory of its own (Wine shows a
+    // Unix symbolic link so) goes as a file; on Windows, where such a
+    // link is a directory, the call fails and deletes nothing.
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        (code != 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)))
         GuardedOsCall(code, [&] { return DeleteFileW(path); });
     return code;
 }

@@ -119,10 +119,13 @@ int RunElevated()
 }
 
 // A running program cannot delete its own file: cmd.exe of the system
-// folder does it once this process has ended, trying once a second for
-// half a minute, and then removes the folder when nothing else is in it.
-// It starts with no window, in the system folder. A path that cmd would
-// read otherwise (a %) is left alone.
+// folder does it once this process has ended, and then removes the folder
+// when nothing else is in it. It waits for the end of a pipe whose other
+// end this process holds until it ends (set /p reads until then); then it
+// tries once a second for half a minute, for a copy that started this one
+// with an administrator's rights and ends just after it. It starts in the
+// system folder, with no window. A path that cmd would read otherwise (a
+// %) is left alone.
 void RemoveSelfAfterExit(const WCHAR* self, const WCHAR* folder)
 {
     WCHAR system[MAX_PATH];
@@ -133,21 +136,26 @@ void RemoveSelfAfterExit(const WCHAR* self, const WCHAR* folder)
         if (*c == '%')
             return;
     WCHAR* command = static_cast<WCHAR*>(HeapAlloc(GetProcessHeap(), 0, 1024 * sizeof(WCHAR)));
-    if (command == nullptr)
+    HANDLE untilEnd, kept;
+    if (command == nullptr || !CreatePipe(&untilEnd, &kept, nullptr, 0))
         return;
     int written = wsprintfW(command,
-                            L"\"%s\\cmd.exe\" /d /c for /l %%i in (1,1,30) do @(ping -n 2 "
-                            L"127.0.0.1 >nul & del /f /a /q \"%s\" >nul 2>&1 & if not exist "
-                            L"\"%s\" (rd \"%s\" >nul 2>&1 & exit))",
+                            L"\"%s\\cmd.exe\" /d /q /c set /p x= & for /l %%i in (1,1,30) do "
+                            L"(del /f /a /q \"%s\" >nul 2>&1 & if not exist \"%s\" (rd \"%s\" "
+                            L">nul 2>&1 & exit) & ping -n 2 127.0.0.1 >nul)",
                             system, self, self, folder);
+    SetHandleInformation(untilEnd, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = untilEnd;
     PROCESS_INFORMATION process;
-    if (written < 1023 && CreateProcessW(nullptr, command, nullptr, nullptr, FALSE,
-                                         CREATE_NO_WINDOW, nullptr, system, &startup, &process)) {
+    if (written < 1023 && CreateProcessW(nullptr, command, nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                                         nullptr, system, &startup, &process)) {
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }
+    CloseHandle(untilEnd);
     HeapFree(GetProcessHeap(), 0, command);
 }
 

@@ -267,6 +267,17 @@ display_owner() {
     echo
 }
 
+# wait_until SECONDS COMMAND...: runs COMMAND every 0.2 s until it
+# succeeds, for at most SECONDS (scaled); fails when it never does.
+wait_until() {
+    local i
+    for i in $(seq $(($1 * 5 * E2E_TIME_SCALE))); do
+        "${@:2}" && return 0
+        sleep 0.2
+    done
+    return 1
+}
+
 # quietly COMMAND...: runs the command with its output discarded.
 quietly() { "$@" >/dev/null; }
 

@@ -27,7 +27,15 @@
 //   pixel X Y                   screen pixel as RRGGBB
 //   wait-messagebox TIMEOUT_MS  caption and text of the installer's message
 //                               box (CR and LF shown as \r and \n)
-//   answer-messagebox           press OK on it and wait until it has closed
+//   answer-messagebox [yes|no]  press OK (or Yes, or No) on it and wait until
+//                               it has closed
+//   run-watched PROGRAM [ARGS]  run PROGRAM, watching the visible top-level
+//                               windows of it and of every process it
+//                               starts; print "exit code: N" and a line
+//                               "window: CLASS TITLE" for each window seen
+//                               (or "windows: none")
+//   entry LETTER                the values of the uninstall entry of that
+//                               drive, HKLM and HKCU (32-bit view), sorted
 //   serve                       read subcommands from standard input, one
 //                               per line (arguments separated by tabs), and
 //                               end each answer with "e2e_driver-end CODE"
@@ -62,6 +70,7 @@
 // the ANSI forms do not always cross the process boundary whole.
 
 #include <windows.h>
+#include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <fcntl.h>
@@ -70,6 +79,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -631,7 +641,7 @@ int StartDuringCheck(int argc, char** argv)
     }
     bool claimed = false;
     for (const DWORD start = GetTickCount(); GetTickCount() - start < Scaled(30000);) {
-        if (HANDLE name = OpenMutexA(SYNCHRONIZE, FALSE, MainClass)) {
+        if (HANDLE name = OpenMutexA(SYNCHRONIZE, FALSE, "Global\\vnki_Class")) {
             CloseHandle(name);
             claimed = true;
             break;
@@ -656,13 +666,14 @@ int StartDuringCheck(int argc, char** argv)
     return static_cast<int>(Finish(first, INFINITE));
 }
 
-int AnswerMessageBox()
+int AnswerMessageBox(const char* button)
 {
     const HWND box = FindMessageBox();
     if (box == nullptr) {
         return Fail("no message box");
     }
-    if (Post(box, WM_COMMAND, IDOK, 0) != 0) {
+    const WPARAM id = button == nullptr ? IDOK : strcmp(button, "no") == 0 ? IDNO : IDYES;
+    if (Post(box, WM_COMMAND, id, 0) != 0) {
         return 1;
     }
     // Wait for this box to go, not for every box: the installer may put up
@@ -673,6 +684,103 @@ int AnswerMessageBox()
             return Fail("the message box did not close");
         }
         Sleep(20);
+    }
+    return 0;
+}
+
+// The processes seen so far that the watched program started, and the
+// windows of any of them.
+std::vector<DWORD> Watched;
+std::vector<std::string> WindowsSeen;
+
+BOOL CALLBACK NoteWindow(HWND window, LPARAM)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (!IsWindowVisible(window) ||
+        std::find(Watched.begin(), Watched.end(), process) == Watched.end()) {
+        return TRUE;
+    }
+    char className[64] = {};
+    GetClassNameA(window, className, sizeof className);
+    const std::string seen = std::string(className) + " " + WindowText(window);
+    if (std::find(WindowsSeen.begin(), WindowsSeen.end(), seen) == WindowsSeen.end()) {
+        WindowsSeen.push_back(seen);
+    }
+    return TRUE;
+}
+
+int RunWatched(int argc, char** argv)
+{
+    std::wstring line;
+    for (int i = 2; i < argc; ++i) {
+        wchar_t wide[2048];
+        MultiByteToWideChar(CP_UTF8, 0, Quoted(argv[i]).c_str(), -1, wide, 2048);
+        line += (i > 2 ? L" " : L"") + std::wstring(wide);
+    }
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        return FailCall("CreateProcessW");
+    }
+    Watched.assign(1, process.dwProcessId);
+    for (bool ended = false; !ended;) {
+        ended = WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0;
+        const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        PROCESSENTRY32 entry = {};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Process32First(snapshot, &entry); more;
+             more = Process32Next(snapshot, &entry)) {
+            if (std::find(Watched.begin(), Watched.end(), entry.th32ParentProcessID) !=
+                    Watched.end() &&
+                std::find(Watched.begin(), Watched.end(), entry.th32ProcessID) == Watched.end()) {
+                Watched.push_back(entry.th32ProcessID);
+            }
+        }
+        CloseHandle(snapshot);
+        EnumWindows(NoteWindow, 0);
+    }
+    printf("exit code: %lu\n", static_cast<unsigned long>(Finish(process, 0)));
+    for (const std::string& window : WindowsSeen) {
+        printf("window: %s\n", Escaped(window).c_str());
+    }
+    if (WindowsSeen.empty()) {
+        printf("windows: none\n");
+    }
+    return 0;
+}
+
+int ShowEntry(char letter)
+{
+    const std::string key =
+        std::string("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VARNOK-8-") + letter;
+    std::vector<std::string> lines;
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        HKEY entry;
+        if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, &entry) != 0) {
+            continue;
+        }
+        char name[256], data[1024];
+        DWORD type;
+        for (DWORD i = 0;; ++i) {
+            DWORD nameSize = sizeof name, dataSize = sizeof data - 1;
+            if (RegEnumValueA(entry, i, name, &nameSize, nullptr, &type,
+                              reinterpret_cast<BYTE*>(data), &dataSize) != 0) {
+                break;
+            }
+            data[dataSize] = 0;
+            lines.push_back(std::string(root == HKEY_LOCAL_MACHINE ? "HKLM " : "HKCU ") + name +
+                            "=" +
+                            (type == REG_DWORD ? std::to_string(*reinterpret_cast<DWORD*>(data))
+                                               : std::string(data)));
+        }
+        RegCloseKey(entry);
+    }
+    std::sort(lines.begin(), lines.end());
+    for (const std::string& line : lines) {
+        printf("%s\n", line.c_str());
     }
     return 0;
 }
@@ -825,7 +933,13 @@ int Run(int argc, char** argv)
         return WaitMessageBox(Timeout(argc, argv));
     }
     if (command == "answer-messagebox") {
-        return AnswerMessageBox();
+        return AnswerMessageBox(argc > 2 ? argv[2] : nullptr);
+    }
+    if (command == "run-watched" && argc > 2) {
+        return RunWatched(argc, argv);
+    }
+    if (command == "entry" && argc > 2) {
+        return ShowEntry(argv[2][0]);
     }
     if (command == "start-with-show") {
         return StartWithShow(argc, argv);
@@ -920,7 +1034,19 @@ int main(int argc, char** argv)
     if (argc == 2 && strcmp(argv[1], "serve") == 0) {
         return Serve();
     }
-    const int code = Run(argc, argv);
+    // The arguments as UTF-8, as the session hands them over: the ANSI ones
+    // lose what the code page cannot spell.
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> words(count);
+    std::vector<char*> utf8;
+    for (int i = 0; i < count; ++i) {
+        char word[2048];
+        WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, word, sizeof word, nullptr, nullptr);
+        words[i] = word;
+        utf8.push_back(&words[i][0]);
+    }
+    const int code = Run(count, utf8.data());
     if (code != 0 && !ReasonGiven) {
         fprintf(stderr, "e2e_driver: ends with %d without a reason of its own\n", code);
     }

@@ -220,11 +220,21 @@ TEST(WindowProcedure, TheRunningSequenceCannotBeClosedOrStartedAgain)
     EXPECT_FALSE(IsWindow(window));
 }
 
-TEST(WinMain, HandsOverToARunningCopyAndGivesUpWithoutAClass)
+TEST(WinMain, GivesUpWithoutAClassAndHandsOverToARunningCopy)
 {
+    // With a window of the class gone but its class still registered,
+    // registering fails: WinMain ends at once instead of waiting without a
+    // window. It has claimed the name of the running copy by then.
+    const HWND gone = BuildMainWindow();
+    ASSERT_NE(nullptr, gone);
+    DestroyWindow(gone);
+    DrainQueue();
+    EXPECT_EQ(1603, WinMain(InstanceHandle, nullptr, const_cast<LPSTR>(""), SW_SHOWDEFAULT));
+    EXPECT_EQ(0, CountInstallerWindows());
+
     // A running copy, minimised: a second WinMain restores it, creates
     // nothing and returns 0.
-    const HWND running = BuildMainWindow();
+    const HWND running = CreateMainWindow();
     ASSERT_NE(nullptr, running);
     ShowWindow(running, SW_MINIMIZE);
     ASSERT_TRUE(IsIconic(running));
@@ -238,13 +248,6 @@ TEST(WinMain, HandsOverToARunningCopyAndGivesUpWithoutAClass)
     ShowWindow(running, SW_MAXIMIZE);
     EXPECT_EQ(0, WinMain(InstanceHandle, nullptr, const_cast<LPSTR>(""), SW_SHOWDEFAULT));
     EXPECT_FALSE(IsZoomed(running));
-
-    // With the window gone but its class still registered, registering
-    // fails: WinMain returns 1 at once instead of waiting without a window.
-    DestroyWindow(running);
-    DrainQueue();
-    EXPECT_EQ(1, WinMain(InstanceHandle, nullptr, const_cast<LPSTR>(""), SW_SHOWDEFAULT));
-    EXPECT_EQ(0, CountInstallerWindows());
 }
 
 // Seen from inside the message loop: whether the window came up minimised.

@@ -1,0 +1,100 @@
+#!/bin/bash
+# Taking VARNOK off again without losing the user's work:
+#  - installations on D: and C: have an entry each;
+#  - the user changes an installed file, adds one in an installed folder and
+#    one in a new folder, and turns an installed folder into a link to a
+#    folder outside that holds a copy of an installed file;
+#  - the quiet uninstall of D: shows nothing and follows no link. Wine
+#    cannot remove a Unix symbolic link to a folder through Windows' calls,
+#    so there it reports the link as not removed (1603) and keeps the entry
+#    and itself, as for a file in use; once the link is gone, run again, it
+#    ends with 0: exactly the user's files stay, D:'s entry goes,
+#    uninstall.exe is gone within seconds, C: and its entry are untouched,
+#    and nothing but the logs is left in the temporary folder;
+#  - asked for C:, No ends with 1602 and changes nothing; Yes ends with 0
+#    and leaves neither the folder nor the entry;
+#  - D: installs again once the user's folder has been renamed;
+#  - a package with a missing stage program ends with 1603 and leaves no
+#    folder and no entry; a good file installs right after.
+# Usage: uninstall.sh BUILD_DIR
+source "$(dirname "$0")/lib.sh"
+e2e_begin uninstall "$1"
+source "$E2E_DIR/install-lib.sh"
+
+e2e_prefix c:hd:SYSTEM d:hd:Data
+e2e_display 1024x768
+d=$E2E_WORK/drive_d/varnok
+c=$E2E_PREFIX/drive_c/varnok
+temp=$(echo "$E2E_PREFIX"/drive_c/users/*/Temp)
+# watched: what run-watched reported, without what the stage programs printed.
+watched() { grep -E '^(exit code|windows?):' | paste -sd'|'; }
+tree() { (cd "$1" 2>/dev/null && find . -mindepth 1 | sort | paste -sd' '); }
+entry_values() { driver entry "$1" | paste -sd'|'; }
+
+for drive in D C; do
+    check_eq "installed on $drive:" "exit code: 0|windows: none" \
+        "$(driver run-watched 'C:\varnok-setup.exe' /S "/D=$drive:" | watched)"
+done
+check_eq "D:'s entry" "HKLM DisplayIcon=D:\\varnok\\uninstall.exe|HKLM DisplayName=VARNOK Version 8 Compact|HKLM DisplayVersion=8.0.0|HKLM EstimatedSize=$(find "$d" -type f ! -name uninstall.exe -printf '%s\n' | awk '{ s += $1 } END { print int((s + 1023) / 1024) }')|HKLM InstallDate=$(date +%Y%m%d)|HKLM InstallLocation=D:\\varnok|HKLM NoModify=1|HKLM NoRepair=1|HKLM QuietUninstallString=\"D:\\varnok\\uninstall.exe\" /S|HKLM UninstallString=\"D:\\varnok\\uninstall.exe\"" \
+    "$(entry_values D)"
+c_entry=$(entry_values C)
+check "C:'s entry is its own" grep -q 'InstallLocation=C:\\varnok' <<<"$c_entry"
+
+# -- The user's work -----------------------------------------------------------
+echo "my notes" >>"$d/lib/index.txt"
+echo "mine" >"$d/mine.txt"
+mkdir "$d/work" && echo "built" >"$d/work/built.txt"
+mkdir "$E2E_WORK/outside" && cp "$d/examples/intro/hello.txt" "$E2E_WORK/outside/"
+rm -r "$d/examples/intro" && ln -s "$E2E_WORK/outside" "$d/examples/intro"
+c_before=$(tree "$c")
+temp_before=$(ls "$temp")
+
+# -- The quiet uninstall of D: ----------------------------------------------------
+check_eq "quiet uninstall of D: with the link: 1603, no window" "exit code: 1603|windows: none" \
+    "$(driver run-watched 'D:\varnok\uninstall.exe' /S | watched)"
+check_eq "nothing behind the link was touched" hello.txt "$(ls "$E2E_WORK/outside")"
+check "the link is named as not removed" grep -q 'could not remove: examples\\intro$' \
+    <<<"$(cat "$temp"/VARNOK-uninstall-*.log | tr -d '\r')"
+check_eq "the entry and uninstall.exe stay for another run" "yes|1" \
+    "$(exists "$d/uninstall.exe")|$(driver entry D | grep -c NoRepair)"
+rm "$d/examples/intro"
+check_eq "run again: 0, no window" "exit code: 0|windows: none" \
+    "$(driver run-watched 'D:\varnok\uninstall.exe' /S | watched)"
+check "uninstall.exe gone within seconds" wait_until 15 test ! -e "$d/uninstall.exe"
+check_eq "exactly the user's files stay" "./lib ./lib/index.txt ./mine.txt ./work ./work/built.txt" \
+    "$(tree "$d")"
+check_eq "D:'s entry is gone" "" "$(entry_values D)"
+check_eq "C: is untouched" "$c_before|$c_entry" "$(tree "$c")|$(entry_values C)"
+new_temp=$(comm -13 <(echo "$temp_before") <(ls "$temp") | paste -sd' ')
+check "only the logs are new in the temporary folder: $new_temp" \
+    grep -qxE '(VARNOK-uninstall-[0-9-]+\.log ?){2}' <<<"$new_temp"
+check "the log lists the kept files" grep -q 'kept: work\\built.txt' <<<"$(cat "$temp"/VARNOK-uninstall-*.log)"
+
+# -- C:, asked: No, then Yes -------------------------------------------------------
+for answer in no yes; do
+    e2e_background e2e_driver.exe run-watched 'C:\varnok\uninstall.exe' >"$E2E_WORK/$answer.txt"
+    expect_message_up "asked ($answer)" "Remove VARNOK" 'Remove VARNOK Version 8 Compact from C:\varnok?\r\n\r\nWhat you changed or added there after the installation is kept.'
+    driver answer-messagebox "$answer"
+    [ "$answer" = no ] || expect_message "removed" "Remove VARNOK" \
+        'VARNOK Version 8 Compact has been removed from C:\varnok.'
+    wait "$BACKGROUND_PID"
+done
+check_eq "No: 1602" "exit code: 1602" "$(grep '^exit code' "$E2E_WORK/no.txt")"
+check_eq "Yes: 0" "exit code: 0" "$(grep '^exit code' "$E2E_WORK/yes.txt")"
+check "Yes: C:\\varnok is gone" wait_until 15 test ! -e "$c"
+check_eq "Yes: C:'s entry is gone" "" "$(entry_values C)"
+
+# -- Installing again, and a package that cannot install -------------------------
+mv "$d" "$d.mine"
+check_eq "D: installs again" "exit code: 0" \
+    "$(driver run-watched 'C:\varnok-setup.exe' /S /D=D: | watched | cut -d'|' -f1)"
+check "and has its entry again" grep -q 'InstallLocation=D:' <<<"$(entry_values D)"
+VARNOK_SAMPLE_LEAVE_OUT=ex2.exe e2e_background e2e_driver.exe run-watched 'C:\varnok-setup.exe' \
+    /S /D=C: >"$E2E_WORK/missing.txt"
+wait "$BACKGROUND_PID"
+check_eq "a missing stage program: 1603" "exit code: 1603" "$(grep '^exit code' "$E2E_WORK/missing.txt")"
+check_eq "no folder, no entry" "no|" "$(exists "$c")|$(entry_values C)"
+check_eq "a good file installs right after" "exit code: 0" \
+    "$(driver run-watched 'C:\varnok-setup.exe' /S /D=C: | watched | cut -d'|' -f1)"
+
+e2e_end
