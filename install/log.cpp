@@ -12,19 +12,12 @@
 
 namespace {
 
-HANDLE LogFile = INVALID_HANDLE_VALUE;
+// Zero until the log is open: zero-initialised data takes no room in the
+// image.
+HANDLE LogFile;
 
 // Room for a path of the temporary folder and the log's own name.
 const DWORD TempPathSize = MAX_PATH + 64;
-
-void AppendDigits(TextBuilder& builder, unsigned value, unsigned width)
-{
-    char digits[8];
-    for (unsigned i = width; i-- > 0; value /= 10)
-        digits[i] = static_cast<char>('0' + value % 10);
-    digits[width] = '\0';
-    Append(builder, digits);
-}
 
 }  // namespace
 
@@ -51,34 +44,27 @@ bool OpenLog(const WCHAR* path, const char* kind, ErrorNumber& error)
             error = ErrorPathNotFound;
             return false;
         }
-        char name[64];
-        TextBuilder builder = StartText(name, sizeof name);
-        Append(builder, "VARNOK-");
-        Append(builder, kind);
-        Append(builder, "-");
-        AppendDigits(builder, now.wYear * 10000u + now.wMonth * 100u + now.wDay, 8);
-        Append(builder, "-");
-        AppendDigits(builder, now.wHour * 10000u + now.wMinute * 100u + now.wSecond, 6);
-        AppendDigits(builder, now.wMilliseconds, 3);
-        Append(builder, ".log");
-        for (size_t i = 0; i <= builder.length; ++i)
-            temporary[length + i] = static_cast<unsigned char>(name[i]);
+        wsprintfW(temporary + length, L"VARNOK-%hs-%04u%02u%02u-%02u%02u%02u%03u.log", kind,
+                  now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
+                  now.wMilliseconds);
         path = temporary;
     }
     DWORD code;
-    LogFile = GuardedOsCall(code, [&] {
+    HANDLE file = GuardedOsCall(code, [&] {
         return CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     });
-    if (LogFile != INVALID_HANDLE_VALUE)
+    if (file != INVALID_HANDLE_VALUE) {
+        LogFile = file;
         return true;
+    }
     error = ErrorNumberForCode(code);
     return false;
 }
 
 bool LogIsOpen()
 {
-    return LogFile != INVALID_HANDLE_VALUE;
+    return LogFile != nullptr;
 }
 
 void LogLine(const char* format, ...)
@@ -88,26 +74,12 @@ void LogLine(const char* format, ...)
     SYSTEMTIME now;
     GetLocalTime(&now);
     char line[1100];
-    TextBuilder builder = StartText(line, sizeof line);
-    AppendDigits(builder, now.wYear, 4);
-    Append(builder, "-");
-    AppendDigits(builder, now.wMonth, 2);
-    Append(builder, "-");
-    AppendDigits(builder, now.wDay, 2);
-    Append(builder, " ");
-    AppendDigits(builder, now.wHour, 2);
-    Append(builder, ":");
-    AppendDigits(builder, now.wMinute, 2);
-    Append(builder, ":");
-    AppendDigits(builder, now.wSecond, 2);
-    Append(builder, ".");
-    AppendDigits(builder, now.wMilliseconds, 3);
-    Append(builder, "  ");
+    int stamp = wsprintfA(line, "%04u-%02u-%02u %02u:%02u:%02u.%03u  ", now.wYear, now.wMonth,
+                          now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
     va_list arguments;
     va_start(arguments, format);
-    int length = wvsprintfA(line + builder.length, format, arguments);
+    int length = stamp + wvsprintfA(line + stamp, format, arguments);
     va_end(arguments);
-    length += static_cast<int>(builder.length);
     for (int i = 0; i < length; ++i)
         if (line[i] == '\r' || line[i] == '\n')
             line[i] = ' ';

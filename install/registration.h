@@ -2,10 +2,11 @@
 // Registering a complete installation where Windows lists programs, with
 // X:\varnok\uninstall.exe to remove it, and taking the entry away again.
 //
-// The entry is the key Software\Microsoft\Windows\CurrentVersion\Uninstall\
-// VARNOK-8-X (X the drive) in the 32-bit view, as Windows keeps a 32-bit
-// program's entries: under HKEY_LOCAL_MACHINE when the installation was
-// made with an administrator's rights, otherwise under HKEY_CURRENT_USER.
+// The entry is the key VARNOK-8-X (X the drive) below
+// Software\Microsoft\Windows\CurrentVersion\Uninstall, in the 32-bit
+// view, as Windows keeps a 32-bit program's entries: under
+// HKEY_LOCAL_MACHINE when the installation was made with an administrator's
+// rights, otherwise under HKEY_CURRENT_USER.
 
 #include <windows.h>
 

@@ -410,11 +410,13 @@ int InspectInstaller(const std::string& installer, std::ostream& out, std::ostre
     const unsigned char* payload = file.data() + layout.payloadStart;
     bool located = layout.payloadLength != 0;
     std::string record = "no (a file made without one)";
-    if (layout.hasRecord && !HasIntegrityRecord(file.data())) {
+    if (layout.hasRecord && !HasIntegrityRecord(file.data()) && !layout.isUninstaller) {
         record = "damaged: bytes 0x28 to 0x2F are " + RecordBytes(file) +
                  ", neither zero nor the marker \"VKR1\" with a CRC-32";
     } else if (layout.hasRecord) {
-        record = "yes, CRC-32 " + Hex32(layout.recordedChecksum);
+        record =
+            (layout.isUninstaller ? "yes, of an uninstaller (\"VKU1\"), CRC-32 " : "yes, CRC-32 ") +
+            Hex32(layout.recordedChecksum);
         if (!located)
             record += ", but no payload was found";
         else if (PayloadCrc(file, layout) == layout.recordedChecksum)
@@ -428,7 +430,9 @@ int InspectInstaller(const std::string& installer, std::ostream& out, std::ostre
                     std::to_string(layout.pe.certificateOffset) + ", " +
                     std::to_string(layout.pe.certificateSize) + " bytes";
     const char* kind = "no";
-    if (LooksLikeWindowsProgram(payload, layout.payloadLength))
+    if (layout.isUninstaller)
+        kind = "no: the record of an installation, which this uninstaller removes";
+    else if (LooksLikeWindowsProgram(payload, layout.payloadLength))
         kind = "yes (\"MZ\" and a PE header)";
     else if (layout.payloadLength >= 2 && payload[0] == 'M' && payload[1] == 'Z')
         kind = "begins with \"MZ\", but has no PE header";

@@ -27,8 +27,10 @@ source "$E2E_DIR/install-lib.sh"
 # draws. dwmapi: Windows loads it into window programs (Wine 8 does not).
 # Names loaded while the process starts, before it runs any code of its own
 # (under Wine: version, imported by user32, and imm32, which user32 loads
-# as it attaches), are left out: no program can keep those out.
-PLANTED_NAMES="uxtheme dwmapi ole32 combase rpcrt4 msimg32"
+# as it attaches), are left out: no program can keep those out. Names that
+# the installer does not load first (winmm, cryptbase, profapi, wtsapi32)
+# are planted as well: a DLL loaded by name that the list lacks shows.
+PLANTED_NAMES="uxtheme dwmapi ole32 combase rpcrt4 msimg32 winmm cryptbase profapi wtsapi32"
 MARKS=$E2E_PREFIX/drive_c/planted-dll-marks.txt
 # Only the programs under test get the overrides: the driver lies in C:\
 # too, and must not load the planted copies itself.
