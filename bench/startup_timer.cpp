@@ -1,5 +1,7 @@
 // Times how long programs take from process creation until their main
-// window is visible with a filled list box.
+// window is visible with a filled list box, or, for the class "#32770",
+// until their first message box is visible (the uninstaller's question,
+// which is then answered No).
 //
 //   startup_timer.exe RUNS PROGRAM CLASS [PROGRAM CLASS ...]
 //
@@ -33,6 +35,9 @@ static HWND ReadyWindow(const char* className, DWORD process)
         GetWindowThreadProcessId(window, &owner);
         if (owner != process || !IsWindowVisible(window)) {
             continue;
+        }
+        if (lstrcmpA(className, "#32770") == 0) {
+            return window;
         }
         HWND list = FindWindowExA(window, nullptr, "ListBox", nullptr);
         DWORD_PTR count = 0;
@@ -75,7 +80,7 @@ static LONGLONG TimeOneStart(const char* program, const char* className)
         Sleep(1);
     }
     if (window != nullptr) {
-        PostMessageA(window, WM_CLOSE, 0, 0);
+        PostMessageA(window, lstrcmpA(className, "#32770") == 0 ? WM_COMMAND : WM_CLOSE, IDNO, 0);
     }
     if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) {
         TerminateProcess(process.hProcess, 1);
