@@ -152,7 +152,9 @@ bool StartLog(const char* kind, const char* program, ErrorNumber& error)
     if ((Options.log || Options.mode != Interactive) &&
         !OpenLog(reinterpret_cast<const WCHAR*>(Options.logPath), kind, error) && Options.log)
         return false;
-    LogRunFacts(program);
+    // Asking who runs it costs a moment at every start: only for a log.
+    if (LogIsOpen())
+        LogRunFacts(program);
     return true;
 }
 

@@ -4,7 +4,8 @@
 #    selected but not installed): the installer ends with 0, nothing is
 #    written anywhere;
 #  - stage programs that all fail (exit code 3): the user sees nothing of
-#    it; every stage runs, the closing message comes and the exit code is 0;
+#    it; every stage runs, the closing message comes and the exit code is
+#    0; the log (/LOG=) names each program's exit code;
 #  - a second copy started while the warning is up, and another while the
 #    stages run: each ends with 0 at once and opens no window; the first
 #    goes on and finishes normally;
@@ -45,7 +46,7 @@ check_eq "closed while choosing: nothing on C:" no "$(exists "$E2E_PREFIX/drive_
 # Every program of the package ends with exit code 3 (and says so on its
 # stderr). README.HTM is left out as well, which shows on disk that the
 # installer's environment reached the package.
-VARNOK_SAMPLE_EXIT_CODE=3 VARNOK_SAMPLE_LEAVE_OUT=README.HTM e2e_start_installer
+VARNOK_SAMPLE_EXIT_CODE=3 VARNOK_SAMPLE_LEAVE_OUT=README.HTM e2e_start_installer '/LOG=C:\failing.log'
 check "window appears again" quietly driver wait-window 20000
 driver select 1
 driver click
@@ -59,6 +60,8 @@ second_copy "during the stages"
 expect_message_up "closing message" "Warning, Secret information" "$CLOSING" 60000
 answer
 finish "failing stages" 0
+check_eq "the log names the five programs' exit code 3" 5 \
+    "$(tr -d '\r' <"$E2E_PREFIX/drive_c/failing.log" | grep -c 'ended with exit code 3$')"
 
 check_eq "every stage ran under its title" "$EXPECTED_LOG" "$(stage_log "$target")"
 check_eq "the package saw the installer's environment" no "$(exists "$target/README.HTM")"

@@ -1,6 +1,7 @@
 // A child for the launcher tests: svc_child REPORT [SLEEP_MS [DONE]]
 // Writes to REPORT what it got from its starter (the STARTUPINFO show
-// settings, the error mode it inherited, its own file and command line),
+// settings, the error mode it inherited, whether its console has a
+// window, its own file and command line),
 // then sleeps SLEEP_MS milliseconds and creates DONE just before it exits.
 
 #include <windows.h>
@@ -22,9 +23,9 @@ int main(int argc, char** argv)
     FILE* report = std::fopen(argv[1], "wb");
     if (!report)
         return 3;
-    std::fprintf(report, "flags=%lu\nshow=%u\nerrormode=%u\npath=%s\ncmdline=%s\n",
-                 (unsigned long)startup.dwFlags, (unsigned)startup.wShowWindow, mode, path,
-                 GetCommandLineA());
+    std::fprintf(report, "flags=%lu\nshow=%u\nerrormode=%u\nconsole=%d\npath=%s\ncmdline=%s\n",
+                 (unsigned long)startup.dwFlags, (unsigned)startup.wShowWindow, mode,
+                 GetConsoleWindow() != NULL, path, GetCommandLineA());
     std::fclose(report);
 
     if (argc >= 3)

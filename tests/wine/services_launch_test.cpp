@@ -117,6 +117,12 @@ TEST(RunAndWait, WaitsForTheEndAndPassesShowAndErrorMode)
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     EXPECT_EQ(Field(report, "errormode"), Field(ReadWhole(dir + "\\reference.txt"), "errormode"));
+
+    // A hidden program gets no console window either; the exit code comes back.
+    EXPECT_EQ(0u, RunAndWait("svcchild.exe hidden.txt 0", SW_HIDE, true, error));
+    EXPECT_EQ(Field(ReadWhole(dir + "\\hidden.txt"), "show"), "0");
+    EXPECT_EQ(Field(ReadWhole(dir + "\\hidden.txt"), "console"), "0");
+    EXPECT_EQ(NoExitCode, RunAndWait("svcchild.exe late.txt 0", SW_HIDE, false, error));
 }
 
 // What the window of the test's own thread met when it handled a message
