@@ -79,22 +79,13 @@ WCHAR* OwnPath()
     return nullptr;
 }
 
+// The loader maps the file's headers as they are: the marker is read from
+// the running image, without opening the file.
 bool OwnFileIsUninstaller()
 {
-    WCHAR* path = OwnPath();
-    if (path == nullptr)
-        return false;
-    HANDLE handle = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    HeapFree(GetProcessHeap(), 0, path);
-    unsigned char header[PayloadHeaderSize] = {};
-    DWORD read = 0;
-    if (handle != INVALID_HANDLE_VALUE) {
-        ReadFile(handle, header, sizeof header, &read, nullptr);
-        CloseHandle(handle);
-    }
-    return read == sizeof header && ReadLittleEndian32(header + IntegrityMarkerField) ==
-                                        ReadLittleEndian32(UninstallerMarker);
+    const HMODULE image = InstanceHandle != nullptr ? InstanceHandle : GetModuleHandleA(nullptr);
+    return ReadLittleEndian32(reinterpret_cast<const unsigned char*>(image) +
+                              IntegrityMarkerField) == ReadLittleEndian32(UninstallerMarker);
 }
 
 PayloadCheck ExtractPayload(OwnFile& file, ErrorNumber& readError)

@@ -32,6 +32,6 @@ bool WritePayloadFile(OwnFile& file, ErrorNumber& error);
 // The full path of the running program in a block of the heap, or null.
 WCHAR* OwnPath();
 
-// Whether the running program's file is an uninstaller: its header alone is
-// read. The whole file is checked later, like an installer's.
+// Whether the running program's file is an uninstaller: the marker of its
+// header says so. The whole file is checked later, like an installer's.
 bool OwnFileIsUninstaller();
