@@ -83,8 +83,7 @@ WCHAR* OwnPath()
 // the running image, without opening the file.
 bool OwnFileIsUninstaller()
 {
-    const HMODULE image = InstanceHandle != nullptr ? InstanceHandle : GetModuleHandleA(nullptr);
-    return ReadLittleEndian32(reinterpret_cast<const unsigned char*>(image) +
+    return ReadLittleEndian32(reinterpret_cast<const unsigned char*>(InstanceHandle) +
                               IntegrityMarkerField) == ReadLittleEndian32(UninstallerMarker);
 }
 

@@ -33,5 +33,6 @@ bool WritePayloadFile(OwnFile& file, ErrorNumber& error);
 WCHAR* OwnPath();
 
 // Whether the running program's file is an uninstaller: the marker of its
-// header says so. The whole file is checked later, like an installer's.
+// header says so (InstanceHandle set). The whole file is checked later,
+// like an installer's.
 bool OwnFileIsUninstaller();

@@ -86,7 +86,9 @@ void WriteIntegrityRecord(unsigned char* header, uint32_t payloadChecksum, bool 
 
 bool HasIntegrityRecord(const unsigned char* header)
 {
-    return ReadLittleEndian32(header + IntegrityMarkerField) == 0x31524B56;  // "VKR1"
+    const uint32_t marker = ReadLittleEndian32(header + IntegrityMarkerField);
+    return marker == ReadLittleEndian32(IntegrityMarker) ||
+           marker == ReadLittleEndian32(UninstallerMarker);
 }
 
 InstallerLayout CheckInstallerFile(const unsigned char* file, uint32_t fileSize)
@@ -160,8 +162,8 @@ InstallerLayout CheckInstallerFile(const unsigned char* file, uint32_t fileSize)
     // A file cut short fails above; here a changed byte, or bytes added
     // after the payload (which shift the cut), fail the checksum, and so
     // does a changed marker.
-    if (layout.hasRecord && (!(HasIntegrityRecord(file) || layout.isUninstaller) ||
-                             Crc32(0, payload, length) != layout.recordedChecksum)) {
+    if (layout.hasRecord &&
+        (!HasIntegrityRecord(file) || Crc32(0, payload, length) != layout.recordedChecksum)) {
         layout.check = PayloadDamaged;
         return layout;
     }

@@ -54,7 +54,8 @@ uint32_t Crc32(uint32_t crc, const unsigned char* bytes, size_t length);
 // into a header.
 void WriteIntegrityRecord(unsigned char* header, uint32_t payloadChecksum,
                           bool uninstaller = false);
-// Whether the header holds the marker of an installer.
+// Whether the header holds a marker: an installer's "VKR1" or an
+// uninstaller's "VKU1".
 bool HasIntegrityRecord(const unsigned char* header);
 
 // What an installer file's bytes say about its payload, worst first.

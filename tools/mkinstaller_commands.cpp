@@ -410,7 +410,7 @@ int InspectInstaller(const std::string& installer, std::ostream& out, std::ostre
     const unsigned char* payload = file.data() + layout.payloadStart;
     bool located = layout.payloadLength != 0;
     std::string record = "no (a file made without one)";
-    if (layout.hasRecord && !HasIntegrityRecord(file.data()) && !layout.isUninstaller) {
+    if (layout.hasRecord && !HasIntegrityRecord(file.data())) {
         record = "damaged: bytes 0x28 to 0x2F are " + RecordBytes(file) +
                  ", neither zero nor the marker \"VKR1\" with a CRC-32";
     } else if (layout.hasRecord) {

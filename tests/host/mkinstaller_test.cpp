@@ -338,6 +338,9 @@ TEST_F(Mkinstaller, DamagedFilesAreReportedAndNothingIsExtracted)
                        "00 00, neither zero nor the marker \"VKR1\" with a CRC-32"});
     std::fill(damages.back().file.begin() + 0x28, damages.back().file.begin() + 0x30, 0);
     damages.back().file[0x2B] = 7;
+    damages.push_back({"an uninstaller's record changed", packed, "the payload has changed"});
+    WriteIntegrityRecord(damages.back().file.data(), crc, true);
+    damages.back().file[0xA00 + 2500] ^= 0x01;
 
     fs::path damaged = dir / "damaged.exe";
     fs::path extracted = dir / "varnok.exe";
