@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "install/command_line.h"
+#include "run/run.h"
 
 // Control ids of the main window.
 enum : int {
@@ -23,8 +23,6 @@ enum : int {
 
 extern const char WindowClassName[32];
 
-extern HINSTANCE InstanceHandle;
-extern HWND MainWindowHandle;  // 0 until CreateWindowExA has returned
 extern int ScreenWidth;
 extern int ScreenHeight;
 extern HWND InstallButtonHandle;
@@ -73,20 +71,6 @@ void SetPhase(InstallerPhase phase);
 // Takes back the refusal to end the session, with its reason.
 void AllowEndOfSession(HWND window);
 
-// The command line of this run (all zero, a person's run, until it is read).
-extern CommandLine Options;
-
-// Reads the process's command line into Options.
-void ReadCommandLine();
-
-// A message box owned by the main window, when there is one; the texts are
-// UTF-8. Returns the button pressed.
-int ShowBox(const char* text, const char* caption, UINT type);
-
-// Tells the user: a box, when a person runs the installer, and always a
-// line in the log.
-void Tell(const char* text, const char* caption);
-
 // Handles the keys that a dialog box would: Tab and Shift+Tab move the focus
 // between the drive list and the install button, Enter on either presses
 // Install. Returns whether the message was such a key, handled here.
@@ -104,6 +88,3 @@ InstallationEnding RunInstallation(HWND window);
 // holds it for the installation; when its package cannot be installed,
 // says why and returns false.
 bool PackageIsSound();
-
-// Removes the installation whose uninstaller this is; returns the exit code.
-int RunUninstaller();

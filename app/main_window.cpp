@@ -4,15 +4,15 @@
 #include "app/main_window.h"
 
 #include "app/installer.h"
-#include "install/log.h"
-#include "install/messages.h"
 #include "install/payload.h"
+#include "run/log.h"
+#include "run/messages.h"
+#include "run/run.h"
+#include "uninstall/uninstaller.h"
 #include "services/files.h"
 
 const char WindowClassName[32] = "vnki_Class";
 
-HINSTANCE InstanceHandle;
-HWND MainWindowHandle;
 int ScreenWidth;
 int ScreenHeight;
 
@@ -89,97 +89,6 @@ int RunMessageLoop()
     return static_cast<int>(message.wParam);
 }
 
-// The names of the one installation running at a time, for every session
-// of the machine: an installation by SYSTEM and a person's must not meet.
-// Every copy claims the first; an unattended copy and an uninstaller, which
-// never hand over, claim the second before it. The kernel objects are
-// mutexes that are never released; the process's end frees them.
-static const char InstanceName[] = "Global\\vnki_Class";
-static const char UnattendedName[] = "Global\\vnki_Class unattended";
-
-// Claims a name; false when another copy holds it, or holds it with rights
-// that keep this one out (it runs elevated, this one does not).
-static bool Claim(const char* name)
-{
-    SetLastError(0);
-    CreateMutexA(nullptr, FALSE, name);
-    const DWORD code = GetLastError();
-    return code != ERROR_ALREADY_EXISTS && code != ERROR_ACCESS_DENIED;
-}
-
-static bool IsClaimed(const char* name)
-{
-    const HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, name);
-    return mutex != nullptr || GetLastError() == ERROR_ACCESS_DENIED;
-}
-
-// Claimed before the file check, which takes seconds for a large package: a
-// copy started meanwhile ends without reading its package. A person's
-// second copy hands over to a person's running one (which may still be
-// checking its file, without a window yet); anything else is told that an
-// installation runs. Returns -1 to go on, otherwise the exit code.
-int StartAlone(bool handsOver)
-{
-    if (handsOver ? Claim(InstanceName) : Claim(UnattendedName) && Claim(InstanceName))
-        return -1;
-    if (handsOver && !IsClaimed(UnattendedName)) {
-        HandOverToRunningCopy();
-        return ExitDone;
-    }
-    Tell(AnotherRunningText, FailureCaption);
-    return ExitAnotherRunning;
-}
-
-CommandLine Options;
-
-void ReadCommandLine()
-{
-    const WCHAR* line = GetCommandLineW();
-    void* words = HeapAlloc(GetProcessHeap(), 0, (lstrlenW(line) + 1) * sizeof(WCHAR));
-    if (words != nullptr)
-        Options = ParseCommandLine(reinterpret_cast<const char16_t*>(line),
-                                   static_cast<char16_t*>(words));
-}
-
-int Ended(int code)
-{
-    LogLine("exit code %d: %s", code, ExitCodeMeaning(code));
-    return code;
-}
-
-bool StartLog(const char* kind, const char* program, ErrorNumber& error)
-{
-    if ((Options.log || Options.mode != Interactive) &&
-        !OpenLog(reinterpret_cast<const WCHAR*>(Options.logPath), kind, error) && Options.log)
-        return false;
-    // Asking who runs it costs a moment at every start: only for a log.
-    if (LogIsOpen())
-        LogRunFacts(program);
-    return true;
-}
-
-int RefuseCommandLine(ErrorNumber logError)
-{
-    RefusedSwitch refusal = DriveNotChoosable;
-    const char16_t* word = Options.wrongWord;
-    char16_t drive[] = u"X:";
-    if (logError != ErrorNone) {
-        refusal = LogNotMade;
-        word = Options.logPath != nullptr ? Options.logPath : u"%TEMP%";
-    } else if (Options.problem == EmptyLogPath) {
-        refusal = LogNotMade;
-    } else if (Options.problem == UnknownSwitch) {
-        refusal = SwitchUnknown;
-    } else if (Options.problem == CommandLineSound) {
-        drive[0] = static_cast<char16_t>(Options.drive);
-        word = drive;
-    }
-    char text[768];
-    FormatRefusedSwitch(text, sizeof text, refusal, word, logError);
-    Tell(text, FailureCaption);
-    return ExitBadCommandLine;
-}
-
 // A drive that the drive list would show, whose root can be entered.
 static bool DriveCanBeChosen(char letter)
 {
@@ -196,14 +105,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     InstanceHandle = instance;
     if (OwnFileIsUninstaller())
         return RunUninstaller();
-    ErrorNumber logError = ErrorNone;
-    if (!StartLog("install", "VARNOK installer", logError) || Options.problem != CommandLineSound)
-        return Ended(RefuseCommandLine(logError));
-    if (Options.help) {
-        if (Options.mode != Silent)
-            ShowBox(HelpText, HelpCaption, MB_OK);
-        return Ended(ExitDone);
+    const int start = StartRun("install", "VARNOK installer", Options.mode == Interactive);
+    if (start == HandOver) {
+        HandOverToRunningCopy();
+        return ExitDone;
     }
+    if (start != GoOn)
+        return start;
     // With nobody to choose, the drive that Windows is on.
     if (Options.mode != Interactive && Options.drive == 0) {
         char windows[MAX_PATH];
@@ -211,9 +119,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     }
     if (Options.drive != 0 && !DriveCanBeChosen(Options.drive))
         return Ended(RefuseCommandLine(ErrorNone));
-    const int alone = StartAlone(Options.mode == Interactive);
-    if (alone >= 0)
-        return Ended(alone);
     // A damaged or incomplete file is refused before the user chooses
     // anything.
     if (!PackageIsSound())

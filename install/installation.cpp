@@ -19,8 +19,8 @@
 
 #include "app/installer.h"
 #include "app/drive_item.h"
-#include "install/log.h"
-#include "install/messages.h"
+#include "run/log.h"
+#include "run/messages.h"
 #include "install/payload.h"
 #include "install/registration.h"
 #include "services/files.h"
@@ -244,7 +244,7 @@ InstallationEnding RunSequence(HWND window)
         unsigned char bytes[FolderSecuritySize];
         void* alignment;
     } security;
-    if (!MakeFolderSecurity(security.bytes, error))
+    if (!MakeFolderSecurity(security.bytes, IsElevated(), error))
         return Stop(window, TargetNotSecured, error, ExitFailed);
     // A folder that appeared since the test is not used: creating it fails.
     MakeDirectory("varnok", error, security.bytes);
@@ -304,24 +304,6 @@ InstallationEnding RunSequence(HWND window)
 }
 
 }  // namespace
-
-int ShowBox(const char* text, const char* caption, UINT type)
-{
-    WCHAR wideText[1024];
-    WCHAR wideCaption[64];
-    if (!MultiByteToWideChar(CP_UTF8, 0, text, -1, wideText, 1024))
-        wideText[0] = 0;
-    if (!MultiByteToWideChar(CP_UTF8, 0, caption, -1, wideCaption, 64))
-        wideCaption[0] = 0;
-    return MessageBoxW(MainWindowHandle, wideText, wideCaption, type);
-}
-
-void Tell(const char* text, const char* caption)
-{
-    LogLine("%s: %s", caption, text);
-    if (Options.mode == Interactive)
-        ShowBox(text, caption, MB_OK);
-}
 
 // Close is greyed in the system menu (and with it the close box) while the
 // sequence runs, and enabled again before the closing message, after which

@@ -7,7 +7,7 @@
 
 #include "install/payload.h"
 
-#include "app/installer.h"
+#include "run/run.h"
 #include "services/files.h"
 
 // Room for the longest path GetModuleFileNameW can return, with its

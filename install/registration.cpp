@@ -2,7 +2,7 @@
 
 #include "install/registration.h"
 
-#include "install/messages.h"
+#include "run/messages.h"
 #include "varnok_version.h"
 #include "install/payload_layout.h"
 #include "services/files.h"

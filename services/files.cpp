@@ -70,8 +70,16 @@ void MakeDirectory(const char* path, ErrorNumber& error, const void* security)
     RecordFailure(code, error);
 }
 
-bool MakeFolderSecurity(unsigned char (&descriptor)[FolderSecuritySize], ErrorNumber& error)
+bool MakeFolderSecurity(unsigned char (&descriptor)[FolderSecuritySize], bool machineWide,
+                        ErrorNumber& error)
 {
+    // What an elevated process makes is owned by the administrators, and
+    // its own account gets no entry of its own: no account that may one day
+    // lose the administrators' rights can change a machine-wide folder.
+    static const unsigned char Administrators[] = {1, 2, 0, 0, 0, 0, 0, 5,
+                                                   32, 0, 0, 0, 0x20, 2, 0, 0};
+    if (machineWide)
+        return BuildFolderSecurity(descriptor, Administrators) != 0;
     DWORD code;
     HANDLE token;
     if (!GuardedOsCall(

@@ -21,8 +21,10 @@ void MakeDirectory(const char* path, ErrorNumber& error, const void* security = 
 
 // Writes the descriptor of a folder that only its owner and the
 // administrators can change (BuildFolderSecurity), for the user who runs
-// this program. Returns false when the user cannot be found out.
-bool MakeFolderSecurity(unsigned char (&descriptor)[FolderSecuritySize], ErrorNumber& error);
+// this program; `machineWide`, for the administrators alone. Returns false
+// when the user cannot be found out.
+bool MakeFolderSecurity(unsigned char (&descriptor)[FolderSecuritySize], bool machineWide,
+                        ErrorNumber& error);
 
 // Deletes every ordinary file (not hidden, system or directory) that matches
 // the pattern; a pattern ending in `:` or `\` means every file there.

@@ -122,3 +122,71 @@ size_t BuildFolderSecurity(unsigned char* descriptor, const unsigned char* userS
     descriptor[AclSizeField] = static_cast<unsigned char>(size - 20);
     return size;
 }
+
+namespace {
+
+const unsigned char SystemSid[] = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};
+const unsigned char AdministratorsSid[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
+// S-1-3-0: whoever creates a file inside, and only they could.
+const unsigned char CreatorOwnerSid[] = {1, 1, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0};
+
+// Any right that changes a folder or what it holds: write data, append
+// (add file, add folder), write extended attributes, delete a child, write
+// attributes, delete, write the access list, take ownership, and the
+// generic all and write.
+const uint32_t ChangeRights = 0x500D0156;
+
+bool SameSid(const unsigned char* sid, const unsigned char* known, size_t size)
+{
+    for (size_t i = 0; i < size; ++i)
+        if (sid[i] != known[i])
+            return false;
+    return true;
+}
+
+unsigned ReadField(const unsigned char* at, int bytes)
+{
+    unsigned value = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        value = value << 8 | at[i];
+    return value;
+}
+
+}  // namespace
+
+bool IsTrustedOwner(const unsigned char* sid)
+{
+    return sid != nullptr && (SameSid(sid, SystemSid, sizeof SystemSid) ||
+                              SameSid(sid, AdministratorsSid, sizeof AdministratorsSid));
+}
+
+bool OnlyAdministratorsCanChange(const unsigned char* owner, const unsigned char* acl)
+{
+    if (!IsTrustedOwner(owner) || acl == nullptr)
+        return false;
+    const unsigned size = ReadField(acl + 2, 2);
+    const unsigned count = ReadField(acl + 4, 2);
+    unsigned at = 8;
+    for (unsigned i = 0; i < count; ++i) {
+        const unsigned char* entry = acl + at;
+        if (size < 8 || at + 8 > size || ReadField(entry + 2, 2) < 8 ||
+            at + ReadField(entry + 2, 2) > size)
+            return false;
+        const unsigned type = entry[0];
+        const bool denies = type == 1 || type == 6 || type == 10 || type == 12;
+        const bool allows = type == 0 || type == 5 || type == 9 || type == 11;
+        const unsigned char* sid = entry + 8;
+        if (allows && (ReadField(entry + 4, 4) & ChangeRights) != 0) {
+            // Only the plain entries are read to their SID; it must fit.
+            const bool plain = (type == 0 || type == 9) && ReadField(entry + 2, 2) >= 20 &&
+                               ReadField(entry + 2, 2) >= 16 + 4u * sid[1];
+            if (!plain || !(IsTrustedOwner(sid) ||
+                            SameSid(sid, CreatorOwnerSid, sizeof CreatorOwnerSid)))
+                return false;
+        } else if (!allows && !denies) {
+            return false;
+        }
+        at += ReadField(entry + 2, 2);
+    }
+    return true;
+}

@@ -16,6 +16,7 @@
 // Wine test.
 
 #include <stddef.h>
+#include <stdint.h>
 
 // The largest SID: revision, count, authority and 15 sub-authorities.
 const size_t LargestSidSize = 8 + 15 * 4;
@@ -28,3 +29,16 @@ const size_t FolderSecuritySize = 20 + 8 + 20 + 24 + (8 + LargestSidSize) + 24;
 // returns its size; 0, writing nothing, when `userSid` is not a SID of
 // revision 1.
 size_t BuildFolderSecurity(unsigned char* descriptor, const unsigned char* userSid);
+
+// Whether the SID is SYSTEM's (S-1-5-18) or the administrators'
+// (S-1-5-32-544): the owners that no standard user can give anything.
+bool IsTrustedOwner(const unsigned char* sid);
+
+// Whether a folder with this owner and access list (`acl`, a DACL as
+// Windows lays it out; null for none, which lets everyone in) lets nobody
+// but SYSTEM and the administrators change it, its contents, its
+// descriptor or its owner, and is owned by one of them: the folder that a
+// machine-wide installation makes. Entries that deny are passed over (they
+// can only take rights away); entries that allow a change to anyone else,
+// entries of a kind not read here, and a malformed list all say no.
+bool OnlyAdministratorsCanChange(const unsigned char* owner, const unsigned char* acl);

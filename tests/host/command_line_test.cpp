@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "install/command_line.h"
+#include "run/command_line.h"
 
 namespace {
 

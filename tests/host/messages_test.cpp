@@ -3,7 +3,7 @@
 #include <set>
 #include <string>
 
-#include "install/messages.h"
+#include "run/messages.h"
 
 namespace {
 

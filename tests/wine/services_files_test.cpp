@@ -88,7 +88,7 @@ TEST(MakeFolderSecurity, ProtectedFullControlForSystemAdministratorsAndTheUser)
 {
     unsigned char descriptor[FolderSecuritySize];
     ErrorNumber error = 0;
-    ASSERT_TRUE(MakeFolderSecurity(descriptor, error));
+    ASSERT_TRUE(MakeFolderSecurity(descriptor, false, error));
     EXPECT_EQ(error, 0);
     ASSERT_TRUE(IsValidSecurityDescriptor(descriptor));
 

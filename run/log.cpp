@@ -1,14 +1,14 @@
 // The log file: opened once, written a line at a time, closed by the end
 // of the process.
 
-#include "install/log.h"
+#include "run/log.h"
 
 #include <stdarg.h>
 
-#include "app/main_window.h"
-#include "install/messages.h"
+#include "run/messages.h"
 #include "varnok_version.h"
 #include "services/guarded_call.h"
+#include "services/system_dll.h"
 
 namespace {
 

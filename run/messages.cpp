@@ -1,4 +1,4 @@
-#include "install/messages.h"
+#include "run/messages.h"
 
 #define CRLF "\r\n"
 

@@ -5,7 +5,7 @@
 // Windows looks beside the program first, and an installer is started from
 // a Downloads folder, where a web page can leave files without asking.
 
-#include "app/main_window.h"
+#include "services/system_dll.h"
 
 // What the window, its focus and theming load by name: uxtheme, which
 // draws with msimg32; ole32 (with combase and rpcrt4), which the input

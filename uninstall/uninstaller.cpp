@@ -5,14 +5,16 @@
 // of the list of programs and has its own file and the emptied folder
 // removed once it has ended.
 
-#include "app/installer.h"
-#include "app/main_window.h"
-#include "install/log.h"
-#include "install/messages.h"
+#include "uninstall/uninstaller.h"
+
 #include "install/payload.h"
 #include "install/registration.h"
 #include "install/tree.h"
+#include "run/log.h"
+#include "run/messages.h"
+#include "run/run.h"
 #include "services/files.h"
+#include "services/system_dll.h"
 
 #include <shellapi.h>
 

@@ -1,6 +1,6 @@
 // Splitting the command line into words and reading the switches.
 
-#include "install/command_line.h"
+#include "run/command_line.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "install/command_line.h"
+#include "run/command_line.h"
 #include "install/payload_layout.h"
 #include "services/error_numbers.h"
 
