@@ -40,7 +40,11 @@ OwnFile Package;
 const int WhatsNewPanel = HintLabel;  // the panel takes the hint line's id
 
 char Letter;      // the drive of this installation
-bool FolderMade;  // X:\varnok is this installation's
+bool FolderMade;  // X:\varnok is this installation's, and held:
+// X:\varnok from the moment it was made until the end, so that nobody can
+// rename it or put anything in its place; and what names it for good.
+HANDLE MadeFolder;
+FolderIdentity MadeIdentity;
 bool ChoosingControlsGone;
 
 void ShowPayloadProblem(PayloadCheck check, ErrorNumber readError)
@@ -99,26 +103,41 @@ void TargetFolder(WCHAR (&folder)[10])
     folder[0] = static_cast<WCHAR>(Letter);
 }
 
+void LetGoOfFolder()
+{
+    if (MadeFolder != nullptr)
+        CloseHandle(MadeFolder);
+    MadeFolder = nullptr;
+}
+
 // Removes everything below X:\varnok and the folder itself, links as
-// links: the one removal for every failure once the folder exists.
+// links, by the walk that the uninstaller uses: the one removal for every
+// failure once the folder exists. It acts only while the path still names
+// the folder that this installation made.
 void RemoveInstallation()
 {
     ErrorNumber error = ErrorNone;
     ChangeDirectory("\\", error);
+    // The walk holds the folder itself, with the right to delete it.
+    LetGoOfFolder();
+    FolderMade = false;
     WCHAR folder[10];
     TargetFolder(folder);
     LongPath path;
-    RecordBuffer made;
+    RecordBuffer made = {};
+    uint32_t failed = 1;
     if (StartLongPath(path, folder)) {
         RecordTree(path, false, made, error);
-        if (made.bytes != nullptr)
-            RemoveRecorded(path, made.bytes + RecordHeaderSize, made.entryCount, false, error);
+        failed = RemoveRecorded(path, made.bytes != nullptr ? made.bytes + RecordHeaderSize : nullptr,
+                                made.bytes != nullptr ? made.entryCount : 0, false, true,
+                                &MadeIdentity, error);
         ReleaseRecord(made);
         ReleaseLongPath(path);
     }
-    DeleteDirectory("varnok", error);
-    FolderMade = false;
-    if (error == ErrorNone)
+    if (failed == RemovalRefused)
+        LogLine("%c:\\varnok is not the folder that this installation made: nothing was removed",
+                Letter);
+    else if (failed == 0)
         LogLine("removed what the installation made");
     else
         LogLine("could not remove all that the installation made: error %u (%s)", error,
@@ -250,6 +269,13 @@ InstallationEnding RunSequence(HWND window)
     MakeDirectory("varnok", error, security.bytes);
     if (error != ErrorNone)
         return Stop(window, TargetNotMade, error, ExitFailed);
+    WCHAR made[10];
+    TargetFolder(made);
+    MadeFolder = HoldFolder(made, MadeIdentity);
+    if (MadeFolder == INVALID_HANDLE_VALUE) {
+        MadeFolder = nullptr;
+        return Stop(window, TargetNotMade, ErrorAccessDenied, ExitFailed);
+    }
     FolderMade = true;
     // From here on the drive is being changed: logging off is refused.
     SetPhase(RunningStages);
@@ -288,13 +314,20 @@ InstallationEnding RunSequence(HWND window)
         }
         LogLine("stage %u: %s ended with exit code %lu", static_cast<unsigned>(i + 1),
                 stage.program, exitCode);
+        // A program that stays (read-only, or held by a scanner) is
+        // logged and recorded like the rest: it is no failure.
+        ErrorNumber deleteError = ErrorNone;
         if (stage.deleteAfter)
-            DeleteFiles(stage.program, error);
+            DeleteFiles(stage.program, deleteError);
+        if (deleteError != ErrorNone)
+            LogLine("%s could not be deleted: error %u", stage.program, deleteError);
     }
 
-    if (!Register(error))
-        return Stop(window, NotRegistered, error, ExitFailed);
+    ErrorNumber registerError = ErrorNone;
+    if (!Register(registerError))
+        return Stop(window, NotRegistered, registerError, ExitFailed);
     FolderMade = false;
+    LetGoOfFolder();
 
     SetTitle(CompleteTitle);
     SetPhase(Choosing);

@@ -75,22 +75,19 @@ void RecordFolder(LongPath& path, bool checksums, RecordBuffer& record, unsigned
         path.text[length] = '\\';
         lstrcpyW(path.text + length + 1, name);
         path.length = length + 1 + nameLength;
-        const DWORD attributes = found.dwFileAttributes;
-        RecordKind kind = RecordedFile;
         uint64_t size = 0;
         uint32_t checksum = 0;
-        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-            kind = RecordedLink;
-        } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            kind = RecordedFolder;
+        // A reparse point's tag is in dwReserved0 (WIN32_FIND_DATA).
+        const RecordKind kind = KindOfEntry(found.dwFileAttributes, found.dwReserved0);
+        if (kind == RecordedFolder) {
             if (depth >= DeepestFolder)
                 error = ErrorBadFileName;
             else
                 RecordFolder(path, checksums, record, depth + 1, error);
-        } else if (checksums) {
+        } else if (kind == RecordedFile && checksums) {
             if (!ReadChecksum(path.text, size, checksum))
                 error = ErrorAccessDenied;
-        } else {
+        } else if (kind == RecordedFile) {
             size = static_cast<uint64_t>(found.nFileSizeHigh) << 32 | found.nFileSizeLow;
         }
         if (!AddEntry(record, path, kind, size, checksum))
@@ -143,15 +140,11 @@ void ReleaseRecord(RecordBuffer& record)
     record.bytes = nullptr;
 }
 
-bool ReadChecksum(const WCHAR* path, uint64_t& size, uint32_t& checksum)
+bool ReadContent(HANDLE file, uint64_t& size, uint32_t& checksum)
 {
     DWORD code;
-    HANDLE file = GuardedOsCall(code, [&] {
-        return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    });
     unsigned char* chunk = static_cast<unsigned char*>(Allocate(ChecksumChunk));
-    bool read = file != INVALID_HANDLE_VALUE && chunk != nullptr;
+    bool read = chunk != nullptr;
     size = 0;
     checksum = 0;
     while (read) {
@@ -164,7 +157,19 @@ bool ReadChecksum(const WCHAR* path, uint64_t& size, uint32_t& checksum)
         size += got;
     }
     Release(chunk);
-    if (file != INVALID_HANDLE_VALUE)
-        GuardedOsCall(code, [&] { return CloseHandle(file); });
+    return read;
+}
+
+bool ReadChecksum(const WCHAR* path, uint64_t& size, uint32_t& checksum)
+{
+    DWORD code;
+    HANDLE file = GuardedOsCall(code, [&] {
+        return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    });
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    const bool read = ReadContent(file, size, checksum);
+    GuardedOsCall(code, [&] { return CloseHandle(file); });
     return read;
 }

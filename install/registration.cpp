@@ -116,3 +116,55 @@ bool UnregisterInstallation(char letter, bool machineWide)
     RegCloseKey(keys);
     return code == ERROR_SUCCESS || code == ERROR_FILE_NOT_FOUND;
 }
+
+bool FindRegistration(bool machineWide, const FolderIdentity& identity, WCHAR (&name)[32])
+{
+    HKEY keys;
+    if (RegOpenKeyExA(Root(machineWide), UninstallKeys, 0,
+                      KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_WOW64_32KEY,
+                      &keys) != ERROR_SUCCESS)
+        return false;
+    bool found = false;
+    for (DWORD i = 0; !found; ++i) {
+        DWORD length = 32;
+        if (RegEnumKeyExW(keys, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        // Only ours: VARNOK-8-X, one for each drive.
+        if (lstrlenW(name) != 10 || (name[0] | 0x20) != 'v' || name[6] != '-')
+            continue;
+        WCHAR location[MAX_PATH];
+        DWORD size = sizeof location - sizeof(WCHAR);
+        HKEY key;
+        if (RegOpenKeyExW(keys, name, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS)
+            continue;
+        DWORD type = 0;
+        const LONG read = RegQueryValueExW(key, L"InstallLocation", nullptr, &type,
+                                           reinterpret_cast<BYTE*>(location), &size);
+        RegCloseKey(key);
+        if (read != ERROR_SUCCESS || type != REG_SZ)
+            continue;
+        location[size / sizeof(WCHAR)] = 0;
+        FolderIdentity listed;
+        const HANDLE folder = HoldFolder(location, listed);
+        if (folder == INVALID_HANDLE_VALUE)
+            continue;
+        CloseHandle(folder);
+        found = listed.volume == identity.volume && listed.high == identity.high &&
+                listed.low == identity.low;
+    }
+    RegCloseKey(keys);
+    return found;
+}
+
+LONG Unregister(bool machineWide, const WCHAR* name)
+{
+    HKEY keys;
+    LONG code = RegOpenKeyExA(Root(machineWide), UninstallKeys, 0,
+                              KEY_QUERY_VALUE | KEY_WOW64_32KEY, &keys);
+    if (code != ERROR_SUCCESS)
+        return code;
+    code = RegDeleteKeyW(keys, name);
+    RegCloseKey(keys);
+    return code;
+}

@@ -26,3 +26,12 @@ bool RegisterInstallation(char letter, bool machineWide, uint64_t bytes, ErrorNu
 
 // Deletes that entry; true when it is gone.
 bool UnregisterInstallation(char letter, bool machineWide);
+
+// The name of the entry (below the uninstall keys of the machine or of the
+// user, 32-bit view) whose InstallLocation names the folder `identity`
+// names, however it was reached (another drive letter for the same
+// folder, a share, a \\?\ path); false when no entry does.
+bool FindRegistration(bool machineWide, const FolderIdentity& identity, WCHAR (&name)[32]);
+
+// Deletes the entry of that name; the Windows code of a failure, or 0.
+LONG Unregister(bool machineWide, const WCHAR* name);

@@ -37,15 +37,42 @@ struct RecordBuffer {
 void RecordTree(LongPath& path, bool checksums, RecordBuffer& record, ErrorNumber& error);
 void ReleaseRecord(RecordBuffer& record);
 
-// Reads a file whole: its size and CRC-32. False when it cannot be read.
+// Reads a file whole: its size and CRC-32. By name, shared with every
+// other opener (a stage's leftover child may still write it), or through a
+// handle opened for reading. False when it cannot be read.
 bool ReadChecksum(const WCHAR* path, uint64_t& size, uint32_t& checksum);
+bool ReadContent(HANDLE file, uint64_t& size, uint32_t& checksum);
+
+// What names a folder for good: its volume and its file ID.
+struct FolderIdentity {
+    DWORD volume;
+    DWORD high;
+    DWORD low;
+};
+
+// Holds a folder that the installation made: open without following a
+// reparse point and without delete sharing, so that nobody can rename,
+// remove or replace it while the handle lives (a process may still make
+// it its current directory). INVALID_HANDLE_VALUE, unless it is a plain
+// folder; `identity` receives what names it.
+HANDLE HoldFolder(const WCHAR* path, FolderIdentity& identity);
 
 // Removes, below the folder of `path`, what the entries of a sound record
 // name, in their order: with `checkContent` a file only when it is
 // unchanged, otherwise every file; a folder when it is empty; a link as a
-// link. An entry below a link is left to the link. An entry that should
-// have gone but could not is marked failed (RecordFailedMark on its kind)
-// and counted; `error` gets its number.
+// link; with `removeRoot`, then the folder itself when it is empty. The
+// folder and every folder on the way to the current entry are held open
+// (as HoldFolder holds, with the right to delete), each entry is opened
+// once without following a reparse point, and what it is, its size and
+// its content are read and it is deleted through that one handle: nothing
+// is deleted by name after it was checked. An entry below a link is left
+// to the link. An entry that should have gone but could not (also a file
+// that cannot be opened so, or read) is marked failed (RecordFailedMark on
+// its kind) and counted; `error` gets its number. A folder that is a
+// reparse point, or that is not `expected` (when given), is refused:
+// nothing is removed and RemovalRefused returned.
 const unsigned char RecordFailedMark = 0x80;
+const uint32_t RemovalRefused = 0xFFFFFFFF;
 uint32_t RemoveRecorded(LongPath& path, unsigned char* entries, uint32_t entryCount,
-                        bool checkContent, ErrorNumber& error);
+                        bool checkContent, bool removeRoot, const FolderIdentity* expected,
+                        ErrorNumber& error);

@@ -126,3 +126,11 @@ bool IsUnchanged(const RecordEntry& entry, uint64_t size, uint32_t checksum)
 {
     return entry.kind == RecordedFile && entry.size == size && entry.checksum == checksum;
 }
+
+RecordKind KindOfEntry(uint32_t attributes, uint32_t reparseTag)
+{
+    const uint32_t Directory = 0x10, ReparsePoint = 0x400, NameSurrogate = 0x20000000;
+    if ((attributes & ReparsePoint) && (reparseTag == 0 || (reparseTag & NameSurrogate)))
+        return RecordedLink;
+    return (attributes & Directory) ? RecordedFolder : RecordedFile;
+}

@@ -86,3 +86,13 @@ bool IsPathInside(const unsigned char* path, size_t length);
 // Whether a recorded file may be deleted: it is still exactly what the
 // installation made, with the recorded size and CRC-32.
 bool IsUnchanged(const RecordEntry& entry, uint64_t size, uint32_t checksum);
+
+// What an entry of the folder is, from its attributes and, for a reparse
+// point, its tag. Only a name surrogate (a junction, a symbolic link, and
+// the other tags with bit 29 set, which Windows documents as standing for
+// another name) is a link: removed as itself, never followed. Every other
+// reparse point (a deduplicated or cloud file, one that compact /exe
+// compressed) is a file or a folder like any other, checked by its
+// content. A reparse point without a tag, which Windows never reports, is
+// taken for a link: nothing is followed on a guess.
+RecordKind KindOfEntry(uint32_t attributes, uint32_t reparseTag);

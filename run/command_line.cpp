@@ -104,6 +104,8 @@ CommandLineProblem ReadSwitch(const char16_t* word, CommandLine& line)
     } else if (Matches(name, "PASSIVE", true)) {
         if (line.mode != Silent)
             line.mode = Passive;
+    } else if (Matches(name, "ELEVATED", true)) {
+        line.elevatedCopy = true;
     } else if (Matches(name, "?", true) || Matches(name, "HELP", true)) {
         line.help = true;
     } else if (Matches(name, "LOG", true)) {

@@ -10,6 +10,8 @@
 //   /D=X:         the drive (also X:\ or X:\varnok)
 //   /LOG=path     the log, there; /LOG alone: in the temporary folder
 //   /? or /HELP   the switches and exit codes
+//   /ELEVATED     the mark of the copy that an uninstaller starts with an
+//                 administrator's rights ("runas"); not for people
 //
 // With /S and /PASSIVE both, /S holds. A later /D= or /LOG= replaces an
 // earlier one.
@@ -39,6 +41,7 @@ struct CommandLine {
     RunMode mode;
     bool help;
     bool log;
+    bool elevatedCopy;          // /ELEVATED
     char drive;                 // upper case from /D=, 0 without it
     const char16_t* logPath;    // from /LOG=, 0 without it (NUL-terminated)
     const char16_t* wrongWord;  // the first word refused (NUL-terminated)

@@ -31,29 +31,56 @@ const char* Utf8(const WCHAR* text, size_t length)
     return buffers[next];
 }
 
+DWORD RunTempPath(WCHAR* path)
+{
+    // GetTempPath2W (Windows 11, and 10 with the updates of 2022) gives
+    // SYSTEM C:\Windows\SystemTemp, which only SYSTEM and the
+    // administrators can write; GetTempPathW gives it C:\Windows\Temp,
+    // where every user can create files.
+    typedef DWORD(WINAPI * TempPath)(DWORD, LPWSTR);
+    TempPath tempPath = reinterpret_cast<TempPath>(
+        reinterpret_cast<void*>(SystemFunction("kernel32", "GetTempPath2W")));
+    if (tempPath == nullptr)
+        tempPath = GetTempPathW;
+    const DWORD length = tempPath(MAX_PATH, path);
+    return length < MAX_PATH ? length : 0;
+}
+
 bool OpenLog(const WCHAR* path, const char* kind, ErrorNumber& error)
 {
     WCHAR temporary[TempPathSize];
+    DWORD length = 0;
     if (path == nullptr) {
-        // %TEMP%\VARNOK-install-20261208-134501123.log: to the millisecond,
-        // so that one run never replaces the log of another.
-        SYSTEMTIME now;
-        GetLocalTime(&now);
-        DWORD length = GetTempPathW(MAX_PATH, temporary);
-        if (length == 0 || length >= MAX_PATH) {
+        length = RunTempPath(temporary);
+        if (length == 0) {
             error = ErrorPathNotFound;
             return false;
         }
-        wsprintfW(temporary + length, L"VARNOK-%hs-%04u%02u%02u-%02u%02u%02u%03u.log", kind,
-                  now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
-                  now.wMilliseconds);
-        path = temporary;
     }
     DWORD code;
-    HANDLE file = GuardedOsCall(code, [&] {
-        return CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    });
+    HANDLE file = INVALID_HANDLE_VALUE;
+    // A log of our own naming is made new, never opened through a file or
+    // a link that somebody put at its name first: another name then.
+    for (unsigned attempt = 0; attempt < 16 && file == INVALID_HANDLE_VALUE; ++attempt) {
+        if (path == nullptr) {
+            // %TEMP%\VARNOK-install-20261208-134501123.log: to the
+            // millisecond, so that one run never meets the log of another.
+            SYSTEMTIME now;
+            GetLocalTime(&now);
+            wsprintfW(temporary + length, L"VARNOK-%hs-%04u%02u%02u-%02u%02u%02u%03u%hs.log", kind,
+                      now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
+                      now.wMilliseconds, attempt == 0 ? "" : "-");
+            if (attempt != 0)
+                wsprintfW(temporary + lstrlenW(temporary) - 4, L"%u.log", attempt);
+        }
+        file = GuardedOsCall(code, [&] {
+            return CreateFileW(path != nullptr ? path : temporary, GENERIC_WRITE, FILE_SHARE_READ,
+                               nullptr, path != nullptr ? CREATE_ALWAYS : CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        });
+        if (path != nullptr || code != ERROR_FILE_EXISTS)
+            break;
+    }
     if (file != INVALID_HANDLE_VALUE) {
         LogFile = file;
         return true;
@@ -99,7 +126,7 @@ bool IsElevated()
     if (!GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size))
         elevation.TokenIsElevated = 0;
     CloseHandle(token);
-    return elevation.TokenIsElevated != 0;
+    return elevation.TokenIsElevated != 0 && !WineTestSays(L"VARNOK_WINE_NOT_ELEVATED");
 }
 
 void LogRunFacts(const char* program)

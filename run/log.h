@@ -8,11 +8,17 @@
 #include "services/error_numbers.h"
 
 // Makes the log (new, or replacing an old file) at `path`, or, without
-// one, %TEMP%\VARNOK-<kind>-<date>-<time>.log. Returns false with the
-// error number when it cannot be made.
+// one, a new file %TEMP%\VARNOK-<kind>-<date>-<time>.log in the temporary
+// folder of RunTempPath. Returns false with the error number when it
+// cannot be made.
 bool OpenLog(const WCHAR* path, const char* kind, ErrorNumber& error);
 
 bool LogIsOpen();
+
+// The temporary folder of this run, with its final backslash, in a buffer
+// of MAX_PATH characters: for SYSTEM, where Windows has one, a folder that
+// only SYSTEM and the administrators can write. Its length, or 0.
+DWORD RunTempPath(WCHAR* path);
 
 // Logs one line made as wsprintfA makes it (at most 1024 characters;
 // texts given with %s are UTF-8). Line breaks inside become spaces.

@@ -95,6 +95,18 @@ const char NotRemovedText[] =
     CRLF CRLF "These could not be removed because they are in use: ";
 const char NotRemovedAdvice[] =
     CRLF CRLF "Close the programs that use them and run the uninstaller again.";
+const char EntryNotRemovedText[] =
+    CRLF CRLF "Its entry in the list of programs could not be taken out:" CRLF
+    "run the uninstaller again.";
+const char NotElevatedText[] =
+    "VARNOK Version 8 Compact was installed for every user of this computer:" CRLF
+    "removing it needs the rights of an administrator, which this uninstaller" CRLF
+    "did not get." CRLF CRLF "Nothing has been removed.";
+const char SteerableText[] =
+    "VARNOK is not removed from this folder with the rights of an administrator:" CRLF
+    "other users can change what is in it. An installation made without an" CRLF
+    "administrator's rights is removed by the user who made it." CRLF CRLF
+    "Nothing has been removed.";
 const char DamagedRecordText[] =
     "This uninstaller is damaged: its record of what the" CRLF
     "installation made is not the one it was made with." CRLF CRLF

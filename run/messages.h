@@ -82,6 +82,9 @@ extern const char NotAllRemovedText[];  // the folder follows
 extern const char KeptText[];           // the names follow
 extern const char NotRemovedText[];     // the names follow
 extern const char NotRemovedAdvice[];
+extern const char EntryNotRemovedText[];
+extern const char NotElevatedText[];
+extern const char SteerableText[];
 extern const char DamagedRecordText[];
 
 // A text built piece by piece in a buffer of `size` characters; pieces

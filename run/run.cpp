@@ -48,27 +48,15 @@ bool IsOwnAccount(PSID sid)
 const WCHAR InstanceName[] = L"Global\\vnki_Class";
 const WCHAR UnattendedName[] = L"Global\\vnki_Class unattended";
 
-// Whether an object of the global namespace, which any user may create
-// first, was made by a copy that ran with this one's rights: its owner is
-// SYSTEM, the administrators (the owner of what an elevated process makes)
-// or this very account. A standard user cannot give an object such an
-// owner, so a name planted to keep SYSTEM's runs out for good is passed by.
-bool MadeByTrustedCopy(HANDLE object)
-{
-    PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (object == nullptr || GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION,
-                                             &owner, nullptr, nullptr, nullptr,
-                                             &descriptor) != ERROR_SUCCESS)
-        return false;
-    const bool trusted = IsTrustedOwner(static_cast<unsigned char*>(owner)) || IsOwnAccount(owner);
-    LocalFree(descriptor);
-    return trusted;
-}
-
 // Claims a name; false when another copy holds it. Without elevation, a
 // name held with rights that keep this copy out (an elevated copy's) is
-// held; an elevated copy counts only a holder that MadeByTrustedCopy.
+// held. An object of the global namespace can be made first by any user,
+// though, and held for good to keep every SYSTEM run out: an elevated copy
+// counts it only when it was made by a copy that ran with such rights, its
+// owner SYSTEM, the administrators (the owner of what an elevated process
+// makes) or this very account, which no standard user can give an object.
+// Our copies' objects let the administrators read their owner (the
+// default access of an elevated or SYSTEM token); Wine names no owner.
 bool Claim(const WCHAR* name, bool elevated)
 {
     SetLastError(0);
@@ -80,7 +68,16 @@ bool Claim(const WCHAR* name, bool elevated)
         return false;
     if (mutex == nullptr)
         mutex = OpenMutexW(READ_CONTROL, FALSE, name);
-    return !MadeByTrustedCopy(mutex);
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (mutex == nullptr || GetSecurityInfo(mutex, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION,
+                                            &owner, nullptr, nullptr, nullptr,
+                                            &descriptor) != ERROR_SUCCESS)
+        return true;
+    const bool held = owner == nullptr ||
+                      IsTrustedOwner(static_cast<unsigned char*>(owner)) || IsOwnAccount(owner);
+    LocalFree(descriptor);
+    return !held;
 }
 
 bool IsClaimed(const WCHAR* name)

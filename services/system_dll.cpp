@@ -50,3 +50,15 @@ void RestrictDllSearch()
     for (const char* name = LoadedByName; *name != 0; name += lstrlenA(name) + 1)
         LoadSystemDll(name);
 }
+
+bool UnderWine()
+{
+    return SystemFunction("ntdll", "wine_get_version") != nullptr;
+}
+
+bool WineTestSays(const WCHAR* variable)
+{
+    WCHAR value[2];
+    return UnderWine() &&
+           GetEnvironmentVariableW(variable, value, 2) == 1 && value[0] == '1';
+}

@@ -19,3 +19,10 @@ FARPROC SystemFunction(const char* module, const char* name);
 // Loads a DLL (a name of at most 14 characters, ".dll" added by Windows)
 // from the system folder by its full path.
 HMODULE LoadSystemDll(const char* name);
+
+// Under Wine, which keeps no access control on disk and runs every process
+// elevated, a test gives the answers that only Windows could give, as
+// VARNOK_WINE_<NAME>=1 in the environment. Windows never asks: its ntdll
+// (a KnownDLL, always the system's own) has no wine_get_version.
+bool UnderWine();
+bool WineTestSays(const WCHAR* variable);

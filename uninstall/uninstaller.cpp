@@ -14,8 +14,10 @@
 #include "run/messages.h"
 #include "run/run.h"
 #include "services/files.h"
+#include "services/folder_security.h"
 #include "services/system_dll.h"
 
+#include <aclapi.h>
 #include <shellapi.h>
 
 namespace {
@@ -94,71 +96,150 @@ bool FailedToGo(const unsigned char* entries, uint32_t count, const RecordEntry&
 
 // A machine-wide installation needs an administrator's rights to go:
 // Windows is asked to run this program again with them, with the same
-// switches, and its exit code is this one's. Returns ExitDeclined when the
-// user refused, or -1 when Windows could not be asked.
-int RunElevated()
+// switches and the mark of that copy (/ELEVATED), and its exit code is
+// this one's. A silent run lets Windows show nothing either. Returns
+// ExitDeclined when the user refused, or ExitFailed when Windows could not
+// start the copy (no prompt possible, as in a remote shell), with the
+// Windows code in `code`.
+int RunElevated(DWORD& code)
 {
     typedef BOOL(WINAPI * Execute)(SHELLEXECUTEINFOW*);
     const HMODULE shell = LoadSystemDll("shell32");
     const Execute execute = reinterpret_cast<Execute>(
         reinterpret_cast<void*>(shell ? GetProcAddress(shell, "ShellExecuteExW") : nullptr));
     WCHAR* self = OwnPath();
-    if (execute == nullptr || self == nullptr)
-        return -1;
+    const WCHAR* arguments = reinterpret_cast<const WCHAR*>(Options.arguments);
+    WCHAR* marked = static_cast<WCHAR*>(
+        HeapAlloc(GetProcessHeap(), 0, (lstrlenW(arguments) + 16) * sizeof(WCHAR)));
+    code = ERROR_PROC_NOT_FOUND;
+    if (execute == nullptr || self == nullptr || marked == nullptr)
+        return ExitFailed;
+    wsprintfW(marked, L"%s /ELEVATED", arguments);
     SHELLEXECUTEINFOW run = {};
     run.cbSize = sizeof run;
-    run.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
+    run.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC |
+                (Options.mode == Silent ? SEE_MASK_FLAG_NO_UI : 0);
     run.lpVerb = L"runas";
     run.lpFile = self;
-    run.lpParameters = reinterpret_cast<const WCHAR*>(Options.arguments);
+    run.lpParameters = marked;
     run.nShow = SW_SHOWNORMAL;
-    if (!execute(&run))
-        return GetLastError() == ERROR_CANCELLED ? ExitDeclined : -1;
-    DWORD code = ExitFailed;
+    if (!execute(&run)) {
+        code = GetLastError();
+        return code == ERROR_CANCELLED ? ExitDeclined : ExitFailed;
+    }
+    DWORD exitCode = ExitFailed;
     WaitForSingleObject(run.hProcess, INFINITE);
-    GetExitCodeProcess(run.hProcess, &code);
-    return static_cast<int>(code);
+    GetExitCodeProcess(run.hProcess, &exitCode);
+    code = 0;
+    return static_cast<int>(exitCode);
 }
 
-// A running program cannot delete its own file: cmd.exe of the system
-// folder does it once this process has ended, and then removes the folder
-// when nothing else is in it. It waits for the end of a pipe whose other
-// end this process holds until it ends (set /p reads until then); then it
-// tries once a second for half a minute, for a copy that started this one
-// with an administrator's rights and ends just after it. It starts in the
-// system folder, with no window. A path that cmd would read otherwise (a
-// %) is left alone.
-void RemoveSelfAfterExit(const WCHAR* self, const WCHAR* folder)
+// Whether the folder may be worked on with this run's rights. Run
+// elevated, only a folder that nobody but SYSTEM and the administrators can
+// change: in a folder that a standard user controls, that user could have
+// swapped what is checked for a link between the check and the act, or put
+// a program of their own in the uninstaller's place, and an elevated
+// deleter is the classic way to have any file of the machine deleted. A
+// volume that keeps no access control (FAT32, exFAT) lets everybody change
+// everything, but it has no reparse points either: nothing in it can lead
+// out of it, and the walk removes there only what is unchanged, so the
+// rule lets it be.
+}  // namespace
+
+bool FolderIsSteerable(void* folder)
 {
+    // Wine keeps no descriptor on disk (it makes one up from the Unix
+    // file's mode): there the answer is the test's.
+    if (UnderWine())
+        return WineTestSays(L"VARNOK_WINE_STEERABLE");
+    DWORD flags = 0;
+    if (GetVolumeInformationByHandleW(folder, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
+        !(flags & FILE_PERSISTENT_ACLS))
+        return false;
+    PSID owner = nullptr;
+    PACL acl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(folder, SE_FILE_OBJECT,
+                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
+                        &acl, nullptr, &descriptor) != ERROR_SUCCESS)
+        return true;
+    const bool safe = OnlyAdministratorsCanChange(static_cast<unsigned char*>(owner),
+                                                  reinterpret_cast<unsigned char*>(acl));
+    LocalFree(descriptor);
+    return !safe;
+}
+
+namespace {
+
+// Moves the running program's file out of the folder, so that the folder
+// can go before this process ends (Windows lets a running program's file
+// be renamed, not deleted): into the temporary folder of this run when it
+// is on the same volume, otherwise to the volume's root. Returns the new
+// path, or null when it stays.
+WCHAR* MoveOutOfFolder(const WCHAR* self, const WCHAR* folder)
+{
+    WCHAR* moved = static_cast<WCHAR*>(HeapAlloc(GetProcessHeap(), 0, 2 * MAX_PATH * sizeof(WCHAR)));
+    if (moved == nullptr || lstrlenW(folder) >= MAX_PATH - 40)
+        return nullptr;
+    for (int place = 0; place < 2; ++place) {
+        DWORD length = 0;
+        if (place == 0) {
+            length = RunTempPath(moved);
+        } else {
+            // X:\ of X:\varnok, or \\server\share\ of a share.
+            lstrcpyW(moved, folder);
+            WCHAR* last = moved;
+            for (WCHAR* c = moved; *c != 0; ++c)
+                if (*c == '\\')
+                    last = c;
+            last[1] = 0;
+            length = static_cast<DWORD>(last + 1 - moved);
+        }
+        if (length == 0 || length >= MAX_PATH)
+            continue;
+        wsprintfW(moved + length, L"~VARNOK-uninstall-%lu.tmp", GetCurrentProcessId());
+        if (MoveFileExW(self, moved, 0))
+            return moved;
+    }
+    return nullptr;
+}
+
+// The moved file can go only once this process (and the copy that started
+// it with an administrator's rights) has ended: cmd.exe of the system
+// folder tries once a second for half a minute. It runs in the file's
+// folder and names only the file's own name, which is ours and plain
+// ASCII: no path reaches its command line, where cmd would read a %, a !
+// or a ^. It inherits no handle (a caller that reads this program's output
+// waits for this process only), and has no window. Elevated, Windows also
+// deletes the file at the next restart, in case nothing else could.
+// Returns whether the helper runs.
+bool RemoveAfterExit(WCHAR* moved, bool elevated)
+{
+    if (elevated)
+        MoveFileExW(moved, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     WCHAR system[MAX_PATH];
     UINT length = GetSystemDirectoryW(system, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH || lstrlenW(self) >= MAX_PATH)
-        return;
-    for (const WCHAR* c = self; *c != 0; ++c)
-        if (*c == '%')
-            return;
-    WCHAR* command = static_cast<WCHAR*>(HeapAlloc(GetProcessHeap(), 0, 1024 * sizeof(WCHAR)));
-    HANDLE untilEnd, kept;
-    if (command == nullptr || !CreatePipe(&untilEnd, &kept, nullptr, 0))
-        return;
-    int written = wsprintfW(command,
-                            L"\"%s\\cmd.exe\" /d /q /c set /p x= & for /l %%i in (1,1,30) do "
-                            L"(del /f /a /q \"%s\" >nul 2>&1 & if not exist \"%s\" (rd \"%s\" "
-                            L">nul 2>&1 & exit) & ping -n 2 127.0.0.1 >nul)",
-                            system, self, self, folder);
-    SetHandleInformation(untilEnd, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    WCHAR* name = moved;
+    for (WCHAR* c = moved; *c != 0; ++c)
+        if (*c == '\\')
+            name = c;
+    *name++ = 0;
+    WCHAR command[400];
+    wsprintfW(command,
+              L"\"%s\\cmd.exe\" /d /q /v:off /c for /l %%i in (1,1,30) do (del /f /a /q %s >nul "
+              L"2>&1 & if not exist %s exit & ping -n 2 127.0.0.1 >nul)",
+              system, name, name);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = untilEnd;
     PROCESS_INFORMATION process;
-    if (written < 1023 && CreateProcessW(nullptr, command, nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                         nullptr, system, &startup, &process)) {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    CloseHandle(untilEnd);
-    HeapFree(GetProcessHeap(), 0, command);
+    if (!CreateProcessW(nullptr, command, nullptr, nullptr, FALSE,
+                        CREATE_NO_WINDOW | DETACHED_PROCESS, nullptr, moved, &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
 }
 
 }  // namespace
@@ -171,38 +252,39 @@ int RunUninstaller()
     bool sound = ExtractPayload(self, error) == PayloadIntact && self.layout.isUninstaller &&
                  CheckRecord(self.bytes + self.layout.payloadStart, self.layout.payloadLength,
                              header) == RecordSound;
-    if (sound && header.machineWide && !IsElevated() && Options.problem == CommandLineSound &&
+    const bool elevated = IsElevated();
+    if (sound && header.machineWide && !elevated && Options.problem == CommandLineSound &&
         !Options.help) {
-        const int code = RunElevated();
-        if (code == ExitDeclined) {
+        // The marked copy that is still not elevated (UAC is off, and a
+        // standard user runs it) starts nothing: no copy without end.
+        DWORD code = 0;
+        const int ended = Options.elevatedCopy ? ExitFailed : RunElevated(code);
+        // The copy wrote its own log; only a copy that did not run leaves
+        // this one's to be written.
+        if (Options.elevatedCopy || code != 0) {
             StartLog("uninstall", "VARNOK uninstaller", error);
-            LogLine("the rights of an administrator were not given");
+            if (ended == ExitDeclined)
+                LogLine("the rights of an administrator were not given");
+            else
+                LogLine("the rights of an administrator could not be had (error %lu): nothing "
+                        "was removed",
+                        code);
+            if (ended != ExitDeclined)
+                Tell(NotElevatedText, UninstallCaption);
         }
-        if (code != -1)
-            return Ended(code);
+        return Ended(ended);
     }
-    ErrorNumber logError = ErrorNone;
-    if (!StartLog("uninstall", "VARNOK uninstaller", logError) ||
-        Options.problem != CommandLineSound)
-        return Ended(RefuseCommandLine(logError));
-    if (Options.help) {
-        if (Options.mode != Silent)
-            ShowBox(HelpText, HelpCaption, MB_OK);
-        return Ended(ExitDone);
-    }
+    const int start = StartRun("uninstall", "VARNOK uninstaller", false);
+    if (start != GoOn)
+        return start;
     if (!sound) {
         Tell(DamagedRecordText, UninstallCaption);
         return Ended(ExitDamagedFile);
     }
-    const int alone = StartAlone(false);
-    if (alone >= 0)
-        return Ended(alone);
 
     WCHAR* program = OwnPath();
-    if (program == nullptr)
-        return Ended(ExitFailed);
     WCHAR* folder = static_cast<WCHAR*>(HeapAlloc(GetProcessHeap(), 0, 32768 * sizeof(WCHAR)));
-    if (folder == nullptr)
+    if (program == nullptr || folder == nullptr)
         return Ended(ExitFailed);
     // The folder: the program's path up to its last backslash.
     lstrcpyW(folder, program);
@@ -211,6 +293,28 @@ int RunUninstaller()
         if (*c == '\\')
             last = c;
     *last = 0;
+
+    // Out of the folder, which is to go, and into one that nobody but the
+    // administrators can change.
+    WCHAR system[MAX_PATH];
+    if (GetSystemDirectoryW(system, MAX_PATH) != 0)
+        SetCurrentDirectoryW(system);
+
+    FolderIdentity identity;
+    const HANDLE held = HoldFolder(folder, identity);
+    if (held == INVALID_HANDLE_VALUE) {
+        LogLine("%s is not a folder of its own (a link?): nothing was removed", Utf8(folder));
+        Tell(DamagedRecordText, UninstallCaption);
+        return Ended(ExitFailed);
+    }
+    const bool steerable = elevated && FolderIsSteerable(held);
+    CloseHandle(held);
+    if (steerable) {
+        LogLine("other users than the administrators can change %s: nothing was removed",
+                Utf8(folder));
+        Tell(SteerableText, UninstallCaption);
+        return Ended(ExitFailed);
+    }
 
     char text[1024];
     TextBuilder builder = StartText(text, sizeof text);
@@ -224,20 +328,25 @@ int RunUninstaller()
         }
     }
     LogLine("removing VARNOK from %s", Utf8(folder));
-    // Out of the folder, which is to go.
-    ChangeDirectory("\\", error);
 
     unsigned char* entries = self.bytes + self.layout.payloadStart + RecordHeaderSize;
     LongPath path;
     RecordBuffer left = {};
     if (!StartLongPath(path, folder))
         return Ended(ExitFailed);
-    const uint32_t failed = RemoveRecorded(path, entries, header.entryCount, true, error);
+    uint32_t failed =
+        RemoveRecorded(path, entries, header.entryCount, true, false, &identity, error);
+    if (failed == RemovalRefused) {
+        LogLine("%s changed while it was being removed: nothing was removed", Utf8(folder));
+        Tell(DamagedRecordText, UninstallCaption);
+        return Ended(ExitFailed);
+    }
     ErrorNumber ignored = ErrorNone;
     RecordTree(path, false, left, ignored);
 
-    NameList notRemoved = {};
-    NameList kept = {};
+    // Out of the frame, which must stay small: zero until used.
+    static NameList notRemoved;
+    static NameList kept;
     RecordEntry entry;
     const unsigned char* at = entries;
     for (uint32_t i = 0; i < header.entryCount; ++i) {
@@ -259,23 +368,59 @@ int RunUninstaller()
         LogLine("kept: %s", Name(entry));
     }
 
+    // The entry goes once the files have, and uninstall.exe only with the
+    // entry: what is left can be removed by running it again.
+    bool entryStays = false;
+    if (failed == 0) {
+        WCHAR key[32];
+        if (!FindRegistration(header.machineWide, identity, key)) {
+            LogLine("no entry in the list of programs names %s", Utf8(folder));
+        } else if (const LONG code = Unregister(header.machineWide, key)) {
+            LogLine("the entry %s could not be taken out: error %ld", Utf8(key), code);
+            entryStays = true;
+        } else {
+            LogLine("removed the entry %s", Utf8(key));
+        }
+    }
+    // The folder goes before this process ends, so that whoever installs
+    // again right after the end never meets it; only the moved program is
+    // left to go after the end.
+    bool folderStays = false;
+    if (failed == 0 && !entryStays) {
+        WCHAR* moved = MoveOutOfFolder(program, folder);
+        if (moved == nullptr) {
+            LogLine("uninstall.exe could not be moved out of %s: error %lu; it stays",
+                    Utf8(folder), GetLastError());
+            folderStays = kept.count == 0;
+        } else if (kept.count == 0 &&
+                   RemoveRecorded(path, nullptr, 0, false, true, &identity, error) != 0) {
+            // Another process works in it: uninstall.exe goes back, to be
+            // run again.
+            LogLine("%s could not be removed: error %u (%s)", Utf8(folder), error,
+                    ErrorNumberText(error));
+            MoveFileExW(moved, program, 0);
+            folderStays = true;
+        } else {
+            const bool helper = RemoveAfterExit(moved, elevated);
+            LogLine("uninstall.exe, moved to %s\\%s, goes %s", Utf8(moved),
+                    Utf8(moved + lstrlenW(moved) + 1),
+                    helper ? (elevated ? "within seconds of the end, or at the next restart"
+                                       : "within seconds of the end")
+                           : (elevated ? "at the next restart" : "never: delete it by hand"));
+        }
+    }
+    failed += folderStays;
+
     builder = StartText(text, sizeof text);
-    Append(builder, failed == 0 ? RemovedText : NotAllRemovedText);
+    Append(builder, failed == 0 && !entryStays ? RemovedText : NotAllRemovedText);
     AppendUtf16(builder, reinterpret_cast<const char16_t*>(folder));
     Append(builder, ".");
     AppendList(builder, NotRemovedText, notRemoved);
     AppendList(builder, KeptText, kept);
-    if (failed != 0) {
+    if (failed != 0)
         Append(builder, NotRemovedAdvice);
-    } else {
-        WCHAR installed[] = L"X:\\varnok";
-        installed[0] = static_cast<WCHAR>(header.drive);
-        // The entry of the installation that this uninstaller belongs to.
-        if (lstrcmpiW(folder, installed) == 0 &&
-            UnregisterInstallation(header.drive, header.machineWide))
-            LogLine("removed the entry VARNOK-8-%c", header.drive);
-        RemoveSelfAfterExit(program, folder);
-    }
+    if (entryStays)
+        Append(builder, EntryNotRemovedText);
     Tell(text, UninstallCaption);
-    return Ended(failed != 0 ? ExitFailed : ExitDone);
+    return Ended(failed != 0 || entryStays ? ExitFailed : ExitDone);
 }
