@@ -26,3 +26,6 @@ bool RegisterInstallation(char letter, bool machineWide, uint64_t bytes, ErrorNu
 
 // Deletes that entry; true when it is gone.
 bool UnregisterInstallation(char letter, bool machineWide);
+
+// Whether an entry for drive `letter` exists, the user's or the machine's.
+bool IsRegistered(char letter);
