@@ -79,7 +79,8 @@ e2e_wait_installer || rc=$?
 check_eq "closing after the faults: exit code 0" 0 "$rc"
 
 # -- E: fills up while uninstall.exe is written ----------------------------------
-# Room for the package; the disk is filled during the last stage program.
+# Room for the package; the disk is filled during the last stage program
+# up to 64 KiB, which the last files fit into but uninstall.exe does not.
 # The programs deleted after it are held open here, so that their room
 # stays taken until the end.
 mount -o remount,size=4m "$drive_e"
@@ -88,6 +89,7 @@ VARNOK_SAMPLE_SLOW="ex3.exe:$((3 * E2E_TIME_SCALE))" e2e_background e2e_driver.e
 check "full at the end: the last stage begins" wait_until 60 grep -qs '^ex3.exe' "$drive_e/varnok/install.log"
 exec 7<"$drive_e/varnok/ex3.exe" 8<"$drive_e/varnok/logtitle.exe"
 dd if=/dev/zero of="$drive_e/filler" bs=64k status=none
+truncate -s -64K "$drive_e/filler"  # room for the last files, not for uninstall.exe
 wait "$BACKGROUND_PID"
 exec 7<&- 8<&-
 check_eq "full at uninstall.exe: 112, the registration named, only the filler left" "112|1|filler" \
