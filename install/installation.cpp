@@ -110,6 +110,49 @@ void LetGoOfFolder()
     MadeFolder = nullptr;
 }
 
+// Whether the \varnok in the way is an installation: the drive's entry
+// (the user's or the machine's) or its uninstall.exe. Anything else is
+// what an earlier removal kept or a folder made by hand, which is not
+// VARNOK installed; the log says how many files it holds (at any depth).
+// Only looks.
+bool HoldsInstallation()
+{
+    char folder[] = "X:\\varnok";
+    folder[0] = Letter;
+    char program[32];
+    wsprintfA(program, "%s\\%s", folder, "uninstall.exe");
+    // A missing file has every attribute bit set, the directory's too.
+    if (IsRegistered(Letter) || (GetFileAttributesA(program) & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        return true;
+    WCHAR wideFolder[10];
+    TargetFolder(wideFolder);
+    LongPath path;
+    RecordBuffer found = {};
+    DWORD files = 0;
+    if (StartLongPath(path, wideFolder)) {
+        ErrorNumber error = ErrorNone;
+        RecordTree(path, false, found, error);
+        const unsigned char* at = found.bytes + RecordHeaderSize;
+        for (uint32_t i = 0; i < found.entryCount; ++i) {
+            RecordEntry entry;
+            at = ReadRecordEntry(at, entry);
+            files += entry.kind == RecordedFile;
+        }
+        ReleaseRecord(found);
+        ReleaseLongPath(path);
+    }
+    LogLine("%s exists but holds no installation: %u files, kept by an earlier removal or made "
+            "by hand",
+            folder, files);
+    return false;
+}
+
+// A disk that filled up is said so; any other failure is a failure.
+int FailureCode(ErrorNumber error)
+{
+    return error == ErrorDiskFull ? ExitDiskFull : ExitFailed;
+}
+
 // Removes everything below X:\varnok and the folder itself, links as
 // links, by the walk that the uninstaller uses: the one removal for every
 // failure once the folder exists. It acts only while the path still names
@@ -165,7 +208,7 @@ bool Register(ErrorNumber& error)
         WriteUninstaller(Package.bytes, Package.layout.pe, made, machineWide, Letter, error) &&
         RegisterInstallation(Letter, machineWide, made.fileBytes, error);
     if (registered)
-        LogLine("recorded %lu entries (%lu KiB); registered as VARNOK-8-%c for %s", made.entryCount,
+        LogLine("recorded %u entries (%u KiB); registered as VARNOK-8-%c for %s", made.entryCount,
                 static_cast<DWORD>(made.fileBytes / 1024), Letter,
                 machineWide ? "the machine (HKLM)" : "the user (HKCU)");
     ReleaseRecord(made);
@@ -248,7 +291,8 @@ InstallationEnding RunSequence(HWND window)
     if (error != ErrorNone)
         return Stop(window, DriveNotEntered, error, ExitFailed);
     if (!TargetIsFree())
-        return Refuse(window, RefusalText, RefusalCaption, ExitAlreadyInstalled);
+        return Refuse(window, RefusalText, RefusalCaption,
+                      HoldsInstallation() ? ExitAlreadyInstalled : ExitFailed);
 
     // Held since start-up; read and checked again only after a failed
     // write released it. Nothing is made before it is held.
@@ -287,9 +331,8 @@ InstallationEnding RunSequence(HWND window)
     const DWORD start = GetTickCount();
     const DWORD bytes = Package.layout.payloadLength;
     if (!WritePayloadFile(Package, error))
-        return Stop(window, PayloadNotWritten, error,
-                    error == ErrorDiskFull ? ExitDiskFull : ExitFailed);
-    LogLine("wrote varnok.exe: %lu bytes in %lu ms", bytes, GetTickCount() - start);
+        return Stop(window, PayloadNotWritten, error, FailureCode(error));
+    LogLine("wrote varnok.exe: %u bytes in %u ms", bytes, GetTickCount() - start);
 
     if (window != nullptr)
         ShowReleaseNotes(window);
@@ -325,7 +368,7 @@ InstallationEnding RunSequence(HWND window)
 
     ErrorNumber registerError = ErrorNone;
     if (!Register(registerError))
-        return Stop(window, NotRegistered, registerError, ExitFailed);
+        return Stop(window, NotRegistered, registerError, FailureCode(registerError));
     FolderMade = false;
     LetGoOfFolder();
 

@@ -23,6 +23,14 @@ void KeyName(char (&name)[11], char letter)
     name[9] = letter;
 }
 
+// That key's path below the root.
+void EntryPath(char (&path)[96], char letter)
+{
+    char name[11];
+    KeyName(name, letter);
+    wsprintfA(path, "%s\\%s", UninstallKeys, name);
+}
+
 // Sets a text value; returns the Windows code of a failure, or 0.
 LONG SetText(HKEY key, const char* name, const char* value)
 {
@@ -64,9 +72,7 @@ bool WriteUninstaller(const unsigned char* image, const PeLayout& pe, RecordBuff
 bool RegisterInstallation(char letter, bool machineWide, uint64_t bytes, ErrorNumber& error)
 {
     char path[96];
-    char name[11];
-    KeyName(name, letter);
-    wsprintfA(path, "%s\\%s", UninstallKeys, name);
+    EntryPath(path, letter);
     HKEY key;
     LONG code = RegCreateKeyExA(Root(machineWide), path, 0, nullptr, 0,
                                 KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr);
@@ -77,7 +83,7 @@ bool RegisterInstallation(char letter, bool machineWide, uint64_t bytes, ErrorNu
     char folder[] = "X:\\varnok";
     folder[0] = letter;
     char program[32];
-    wsprintfA(program, "%s\\uninstall.exe", folder);
+    wsprintfA(program, "%s\\%s", folder, "uninstall.exe");
     char command[40];
     wsprintfA(command, "\"%s\"", program);
     char quiet[40];
@@ -88,6 +94,7 @@ bool RegisterInstallation(char letter, bool machineWide, uint64_t bytes, ErrorNu
     wsprintfA(date, "%04u%02u%02u", today.wYear, today.wMonth, today.wDay);
     LONG failed = SetText(key, "DisplayName", "VARNOK Version 8 Compact");
     failed |= SetText(key, "DisplayVersion", VARNOK_VERSION);
+    failed |= SetText(key, "Publisher", VARNOK_PUBLISHER);
     failed |= SetText(key, "InstallLocation", folder);
     failed |= SetText(key, "DisplayIcon", program);
     failed |= SetText(key, "UninstallString", command);
@@ -167,4 +174,19 @@ LONG Unregister(bool machineWide, const WCHAR* name)
     code = RegDeleteKeyW(keys, name);
     RegCloseKey(keys);
     return code;
+}
+
+bool IsRegistered(char letter)
+{
+    char path[96];
+    EntryPath(path, letter);
+    for (int machineWide = 0; machineWide < 2; ++machineWide) {
+        HKEY key;
+        if (RegOpenKeyExA(Root(machineWide != 0), path, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY,
+                          &key) == ERROR_SUCCESS) {
+            RegCloseKey(key);
+            return true;
+        }
+    }
+    return false;
 }

@@ -35,3 +35,6 @@ bool FindRegistration(bool machineWide, const FolderIdentity& identity, WCHAR (&
 
 // Deletes the entry of that name; the Windows code of a failure, or 0.
 LONG Unregister(bool machineWide, const WCHAR* name);
+
+// Whether an entry for drive `letter` exists, the user's or the machine's.
+bool IsRegistered(char letter);

@@ -496,7 +496,8 @@ int RunMkinstaller(int argc, const char* const* argv, std::ostream& out, std::os
         return ExitSuccess;
     }
     if (command == "--version") {
-        out << "mkinstaller " << VARNOK_VERSION << " (" << VARNOK_PRODUCT_NAME << ")\n";
+        out << "mkinstaller " << VARNOK_VERSION << " (" << VARNOK_PRODUCT_NAME << ")\n"
+            << "publisher: " << VARNOK_PUBLISHER << "\n";
         return ExitSuccess;
     }
     if (command == "pack" && argc == 5)

@@ -7,6 +7,8 @@
 #  - a drive too small for the package: a message naming E:\varnok and
 #    error 61, the partial varnok.exe and the directory removed, back to
 #    choosing, and a second attempt is not refused because of leftovers;
+#  - the same drive, with room for the package, filled up while
+#    uninstall.exe is written: 112, nothing left but what filled it;
 #  - a package that is not a program: pack refuses it, and one packed by
 #    hand is refused when the installer starts (exit code 2);
 #  - a package that begins like a program but is none: stage 1 cannot
@@ -75,6 +77,24 @@ driver close
 rc=0
 e2e_wait_installer || rc=$?
 check_eq "closing after the faults: exit code 0" 0 "$rc"
+
+# -- E: fills up while uninstall.exe is written ----------------------------------
+# Room for the package; the disk is filled during the last stage program
+# up to 64 KiB, which the last files fit into but uninstall.exe does not.
+# The programs deleted after it are held open here, so that their room
+# stays taken until the end.
+mount -o remount,size=4m "$drive_e"
+VARNOK_SAMPLE_SLOW="ex3.exe:$((3 * E2E_TIME_SCALE))" e2e_background e2e_driver.exe \
+    run-watched 'C:\varnok-setup.exe' /S /D=E: >"$E2E_WORK/full.txt"
+check "full at the end: the last stage begins" wait_until 60 grep -qs '^ex3.exe' "$drive_e/varnok/install.log"
+exec 7<"$drive_e/varnok/ex3.exe" 8<"$drive_e/varnok/logtitle.exe"
+dd if=/dev/zero of="$drive_e/filler" bs=64k status=none
+truncate -s -64K "$drive_e/filler"  # room for the last files, not for uninstall.exe
+wait "$BACKGROUND_PID"
+exec 7<&- 8<&-
+check_eq "full at uninstall.exe: 112, the registration named, only the filler left" "112|1|filler" \
+    "$(field "exit code" "$(cat "$E2E_WORK/full.txt")")|$(cat "$E2E_PREFIX"/drive_c/users/*/Temp/VARNOK-install-*.log | grep -c 'E:.varnok could not be registered (error 61)')|$(drive_files "$drive_e")"
+rm "$drive_e/filler"
 
 # -- A package that is not a program ---------------------------------------------
 # pack refuses it; made by hand in the layout without the integrity record,

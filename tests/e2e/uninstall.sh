@@ -1,6 +1,6 @@
 #!/bin/bash
 # Taking VARNOK off again without losing the user's work:
-#  - installations on D: and C: have an entry each;
+#  - installations on D: and C: have an entry each, with the publisher;
 #  - the user changes an installed file, adds one in an installed folder and
 #    one in a new folder, and turns an installed folder into a link to a
 #    folder outside that holds a copy of an installed file;
@@ -11,6 +11,8 @@
 #    ends with 0: exactly the user's files stay, D:'s entry goes,
 #    uninstall.exe is gone within seconds, C: and its entry are untouched,
 #    and nothing but the logs is left in the temporary folder;
+#  - onto what was kept on D:, /S ends with 1603 and the log counts its
+#    files, a person gets the "Sorry" box as ever, and nothing changes;
 #  - asked for C:, No ends with 1602 and changes nothing; Yes ends with 0
 #    and leaves neither the folder nor the entry;
 #  - D: installs again once the user's folder has been renamed;
@@ -30,12 +32,13 @@ temp=$(echo "$E2E_PREFIX"/drive_c/users/*/Temp)
 watched() { grep -E '^(exit code|windows?):' | paste -sd'|'; }
 tree() { (cd "$1" 2>/dev/null && find . -mindepth 1 | sort | paste -sd' '); }
 entry_values() { driver entry "$1" | paste -sd'|'; }
+publisher=$(sed -n 's/^#define VARNOK_PUBLISHER "\(.*\)"$/\1/p' "$BUILD_DIR/generated/varnok_version.h")
 
 for drive in D C; do
     check_eq "installed on $drive:" "exit code: 0|windows: none" \
         "$(driver run-watched 'C:\varnok-setup.exe' /S "/D=$drive:" | watched)"
 done
-check_eq "D:'s entry" "HKLM DisplayIcon=D:\\varnok\\uninstall.exe|HKLM DisplayName=VARNOK Version 8 Compact|HKLM DisplayVersion=8.0.0|HKLM EstimatedSize=$(find "$d" -type f ! -name uninstall.exe -printf '%s\n' | awk '{ s += $1 } END { print int((s + 1023) / 1024) }')|HKLM InstallDate=$(date +%Y%m%d)|HKLM InstallLocation=D:\\varnok|HKLM NoModify=1|HKLM NoRepair=1|HKLM QuietUninstallString=\"D:\\varnok\\uninstall.exe\" /S|HKLM UninstallString=\"D:\\varnok\\uninstall.exe\"" \
+check_eq "D:'s entry" "HKLM DisplayIcon=D:\\varnok\\uninstall.exe|HKLM DisplayName=VARNOK Version 8 Compact|HKLM DisplayVersion=8.0.0|HKLM EstimatedSize=$(find "$d" -type f ! -name uninstall.exe -printf '%s\n' | awk '{ s += $1 } END { print int((s + 1023) / 1024) }')|HKLM InstallDate=$(date +%Y%m%d)|HKLM InstallLocation=D:\\varnok|HKLM NoModify=1|HKLM NoRepair=1|HKLM Publisher=$publisher|HKLM QuietUninstallString=\"D:\\varnok\\uninstall.exe\" /S|HKLM UninstallString=\"D:\\varnok\\uninstall.exe\"" \
     "$(entry_values D)"
 c_entry=$(entry_values C)
 check "C:'s entry is its own" grep -q 'InstallLocation=C:\\varnok' <<<"$c_entry"
@@ -69,6 +72,21 @@ new_temp=$(comm -13 <(echo "$temp_before") <(ls "$temp") | paste -sd' ')
 check "only the logs are new in the temporary folder: $new_temp" \
     grep -qxE '(VARNOK-uninstall-[0-9-]+\.log ?){2}' <<<"$new_temp"
 check "the log lists the kept files" grep -q 'kept: work\\built.txt' <<<"$(cat "$temp"/VARNOK-uninstall-*.log)"
+
+# -- What the removal kept is in the way, not an installation --------------------
+kept=$(find "$d" -printf '%P %s %T@\n' | sort)
+check_eq "/S onto what was kept: 1603, no window" "exit code: 1603|windows: none" \
+    "$(driver run-watched 'C:\varnok-setup.exe' /S /D=D: | watched)"
+check "the log says what is there" grep -q 'D:\\varnok exists but holds no installation: 3 files, kept by an earlier removal or made by hand$' \
+    <<<"$(cat "$temp"/VARNOK-install-*.log | tr -d '\r')"
+e2e_start_installer
+check "a person's window" quietly driver wait-window 20000
+driver select 1
+driver click
+expect_message "a person is refused as before" Sorry "$REFUSAL"
+driver close
+e2e_wait_installer
+check_eq "what was kept is untouched" "$kept" "$(find "$d" -printf '%P %s %T@\n' | sort)"
 
 # -- C:, asked: No, then Yes -------------------------------------------------------
 for answer in no yes; do

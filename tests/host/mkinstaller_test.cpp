@@ -448,7 +448,7 @@ TEST_F(Mkinstaller, CommandLineFollowsConventions)
     EXPECT_EQ(out.str().rfind("Usage: mkinstaller pack IMAGE PAYLOAD OUTPUT\n", 0), 0u);
     EXPECT_EQ(err.str(), "");
     EXPECT_EQ(Run({"--version"}), ExitSuccess);
-    EXPECT_EQ(out.str(), "mkinstaller " VARNOK_VERSION " (VARNOK Version 8 Compact)\n");
+    EXPECT_EQ(out.str(), "mkinstaller " VARNOK_VERSION " (VARNOK Version 8 Compact)\npublisher: " VARNOK_PUBLISHER "\n");
     EXPECT_EQ(std::string(VARNOK_VERSION).rfind("8.", 0), 0u) << "VARNOK version 8";
     EXPECT_EQ(Run({"pack", "a", "b"}), ExitUsage);
     EXPECT_EQ(Run({"unpack", "a", "b"}), ExitUsage);
@@ -465,7 +465,7 @@ TEST_F(Mkinstaller, CommandLineFollowsConventions)
     EXPECT_EQ(status(tool + " --help >" + log + " 2>/dev/null"), 0);
     EXPECT_NE(Load(log).size(), 0u);
     EXPECT_EQ(status(tool + " --version >" + log + " 2>&1"), 0);
-    std::string version = "mkinstaller " VARNOK_VERSION " (VARNOK Version 8 Compact)\n";
+    std::string version = "mkinstaller " VARNOK_VERSION " (VARNOK Version 8 Compact)\npublisher: " VARNOK_PUBLISHER "\n";
     EXPECT_EQ(Load(log), Bytes(version.begin(), version.end()));
     EXPECT_EQ(status(tool + " >/dev/null 2>/dev/null"), 2);
     EXPECT_EQ(status(tool + " inspect " + (dir / "none").string() + " >/dev/null 2>" + log), 1);
