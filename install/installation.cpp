@@ -178,8 +178,7 @@ void RemoveInstallation()
         ReleaseLongPath(path);
     }
     if (failed == RemovalRefused)
-        LogLine("%c:\\varnok is not the folder that this installation made: nothing was removed",
-                Letter);
+        LogLine("%c:\\varnok is not the folder made: nothing removed", Letter);
     else if (failed == 0)
         LogLine("removed what the installation made");
     else

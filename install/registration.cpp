@@ -113,18 +113,13 @@ bool RegisterInstallation(char letter, bool machineWide, uint64_t bytes, ErrorNu
 
 bool UnregisterInstallation(char letter, bool machineWide)
 {
-    HKEY keys;
-    if (RegOpenKeyExA(Root(machineWide), UninstallKeys, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY,
-                      &keys) != ERROR_SUCCESS)
-        return false;
     char name[11];
     KeyName(name, letter);
-    LONG code = RegDeleteKeyA(keys, name);
-    RegCloseKey(keys);
+    const LONG code = Unregister(machineWide, name);
     return code == ERROR_SUCCESS || code == ERROR_FILE_NOT_FOUND;
 }
 
-bool FindRegistration(bool machineWide, const FolderIdentity& identity, WCHAR (&name)[32])
+bool FindRegistration(bool machineWide, const FolderIdentity& identity, char (&name)[32])
 {
     HKEY keys;
     if (RegOpenKeyExA(Root(machineWide), UninstallKeys, 0,
@@ -134,16 +129,16 @@ bool FindRegistration(bool machineWide, const FolderIdentity& identity, WCHAR (&
     bool found = false;
     for (DWORD i = 0; !found; ++i) {
         DWORD length = 32;
-        if (RegEnumKeyExW(keys, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+        if (RegEnumKeyExA(keys, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
             ERROR_SUCCESS)
             break;
         // Only ours: VARNOK-8-X, one for each drive.
-        if (lstrlenW(name) != 10 || (name[0] | 0x20) != 'v' || name[6] != '-')
+        if (length != 10 || (name[0] | 0x20) != 'v' || name[6] != '-')
             continue;
         WCHAR location[MAX_PATH];
         DWORD size = sizeof location - sizeof(WCHAR);
         HKEY key;
-        if (RegOpenKeyExW(keys, name, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS)
+        if (RegOpenKeyExA(keys, name, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS)
             continue;
         DWORD type = 0;
         const LONG read = RegQueryValueExW(key, L"InstallLocation", nullptr, &type,
@@ -164,14 +159,14 @@ bool FindRegistration(bool machineWide, const FolderIdentity& identity, WCHAR (&
     return found;
 }
 
-LONG Unregister(bool machineWide, const WCHAR* name)
+LONG Unregister(bool machineWide, const char* name)
 {
     HKEY keys;
     LONG code = RegOpenKeyExA(Root(machineWide), UninstallKeys, 0,
                               KEY_QUERY_VALUE | KEY_WOW64_32KEY, &keys);
     if (code != ERROR_SUCCESS)
         return code;
-    code = RegDeleteKeyW(keys, name);
+    code = RegDeleteKeyA(keys, name);
     RegCloseKey(keys);
     return code;
 }

@@ -31,10 +31,10 @@ bool UnregisterInstallation(char letter, bool machineWide);
 // user, 32-bit view) whose InstallLocation names the folder `identity`
 // names, however it was reached (another drive letter for the same
 // folder, a share, a \\?\ path); false when no entry does.
-bool FindRegistration(bool machineWide, const FolderIdentity& identity, WCHAR (&name)[32]);
+bool FindRegistration(bool machineWide, const FolderIdentity& identity, char (&name)[32]);
 
 // Deletes the entry of that name; the Windows code of a failure, or 0.
-LONG Unregister(bool machineWide, const WCHAR* name);
+LONG Unregister(bool machineWide, const char* name);
 
 // Whether an entry for drive `letter` exists, the user's or the machine's.
 bool IsRegistered(char letter);

@@ -126,7 +126,7 @@ bool IsElevated()
     if (!GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size))
         elevation.TokenIsElevated = 0;
     CloseHandle(token);
-    return elevation.TokenIsElevated != 0 && !WineTestSays(L"VARNOK_WINE_NOT_ELEVATED");
+    return elevation.TokenIsElevated != 0 && !WineTestSays("VARNOK_WINE_NOT_ELEVATED");
 }
 
 void LogRunFacts(const char* program)

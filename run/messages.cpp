@@ -96,16 +96,13 @@ const char NotRemovedText[] =
 const char NotRemovedAdvice[] =
     CRLF CRLF "Close the programs that use them and run the uninstaller again.";
 const char EntryNotRemovedText[] =
-    CRLF CRLF "Its entry in the list of programs could not be taken out:" CRLF
-    "run the uninstaller again.";
+    CRLF CRLF "Its entry in the list of programs stays: run the uninstaller again.";
 const char NotElevatedText[] =
-    "VARNOK Version 8 Compact was installed for every user of this computer:" CRLF
-    "removing it needs the rights of an administrator, which this uninstaller" CRLF
-    "did not get." CRLF CRLF "Nothing has been removed.";
+    "Removing VARNOK needs the rights of an administrator." CRLF CRLF
+    "Nothing has been removed.";
 const char SteerableText[] =
-    "VARNOK is not removed from this folder with the rights of an administrator:" CRLF
-    "other users can change what is in it. An installation made without an" CRLF
-    "administrator's rights is removed by the user who made it." CRLF CRLF
+    "Other users can change this folder: it is not removed with the" CRLF
+    "rights of an administrator, but by the user who installed it." CRLF CRLF
     "Nothing has been removed.";
 const char DamagedRecordText[] =
     "This uninstaller is damaged: its record of what the" CRLF

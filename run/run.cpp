@@ -24,7 +24,7 @@ void ReadCommandLine()
 
 namespace {
 
-bool IsOwnAccount(PSID sid)
+bool IsOwnAccount(void* sid)
 {
     HANDLE token;
     union {
@@ -35,7 +35,8 @@ bool IsOwnAccount(PSID sid)
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
         return false;
     const bool same = GetTokenInformation(token, TokenUser, &user, sizeof user, &length) &&
-                      EqualSid(user.record.User.Sid, sid);
+                      IsSameSid(static_cast<unsigned char*>(user.record.User.Sid),
+                                static_cast<unsigned char*>(sid));
     CloseHandle(token);
     return same;
 }

@@ -154,6 +154,11 @@ unsigned ReadField(const unsigned char* at, int bytes)
 
 }  // namespace
 
+bool IsSameSid(const unsigned char* a, const unsigned char* b)
+{
+    return a[1] == b[1] && a[1] <= 15 && SameSid(a, b, 8 + 4 * a[1]);
+}
+
 bool IsTrustedOwner(const unsigned char* sid)
 {
     return sid != nullptr && (SameSid(sid, SystemSid, sizeof SystemSid) ||

@@ -56,9 +56,8 @@ bool UnderWine()
     return SystemFunction("ntdll", "wine_get_version") != nullptr;
 }
 
-bool WineTestSays(const WCHAR* variable)
+bool WineTestSays(const char* variable)
 {
-    WCHAR value[2];
-    return UnderWine() &&
-           GetEnvironmentVariableW(variable, value, 2) == 1 && value[0] == '1';
+    char value[2];
+    return UnderWine() && GetEnvironmentVariableA(variable, value, 2) == 1 && value[0] == '1';
 }

@@ -25,4 +25,4 @@ HMODULE LoadSystemDll(const char* name);
 // VARNOK_WINE_<NAME>=1 in the environment. Windows never asks: its ntdll
 // (a KnownDLL, always the system's own) has no wine_get_version.
 bool UnderWine();
-bool WineTestSays(const WCHAR* variable);
+bool WineTestSays(const char* variable);

@@ -151,7 +151,7 @@ bool FolderIsSteerable(void* folder)
     // Wine keeps no descriptor on disk (it makes one up from the Unix
     // file's mode): there the answer is the test's.
     if (UnderWine())
-        return WineTestSays(L"VARNOK_WINE_STEERABLE");
+        return WineTestSays("VARNOK_WINE_STEERABLE");
     DWORD flags = 0;
     if (GetVolumeInformationByHandleW(folder, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
         !(flags & FILE_PERSISTENT_ACLS))
@@ -197,7 +197,7 @@ WCHAR* MoveOutOfFolder(const WCHAR* self, const WCHAR* folder)
         }
         if (length == 0 || length >= MAX_PATH)
             continue;
-        wsprintfW(moved + length, L"~VARNOK-uninstall-%lu.tmp", GetCurrentProcessId());
+        wsprintfW(moved + length, L"~VARNOK-%lu.tmp", GetTickCount());
         if (MoveFileExW(self, moved, 0))
             return moved;
     }
@@ -217,20 +217,23 @@ bool RemoveAfterExit(WCHAR* moved, bool elevated)
 {
     if (elevated)
         MoveFileExW(moved, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    WCHAR system[MAX_PATH];
-    UINT length = GetSystemDirectoryW(system, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return false;
+    char system[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(system, MAX_PATH);
     WCHAR* name = moved;
     for (WCHAR* c = moved; *c != 0; ++c)
         if (*c == '\\')
             name = c;
     *name++ = 0;
+    char narrow[400];
+    const int size = wsprintfA(narrow,
+                               "\"%s\\cmd.exe\" /d /q /v:off /c for /l %%i in (1,1,30) do (del /f "
+                               "/a /q %ls >nul 2>&1 & if not exist %ls exit & ping -n 2 127.0.0.1 "
+                               ">nul)",
+                               system, name, name);
     WCHAR command[400];
-    wsprintfW(command,
-              L"\"%s\\cmd.exe\" /d /q /v:off /c for /l %%i in (1,1,30) do (del /f /a /q %s >nul "
-              L"2>&1 & if not exist %s exit & ping -n 2 127.0.0.1 >nul)",
-              system, name, name);
+    if (length == 0 || length >= MAX_PATH ||
+        !MultiByteToWideChar(CP_ACP, 0, narrow, size + 1, command, 400))
+        return false;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
@@ -263,14 +266,15 @@ int RunUninstaller()
         // this one's to be written.
         if (Options.elevatedCopy || code != 0) {
             StartLog("uninstall", "VARNOK uninstaller", error);
-            if (ended == ExitDeclined)
+            if (ended == ExitDeclined) {
                 LogLine("the rights of an administrator were not given");
-            else
-                LogLine("the rights of an administrator could not be had (error %lu): nothing "
-                        "was removed",
-                        code);
-            if (ended != ExitDeclined)
+            } else {
+                if (Options.elevatedCopy)
+                    LogLine("the elevated copy is not elevated: it starts nothing");
+                else
+                    LogLine("no rights of an administrator: error %u", code);
                 Tell(NotElevatedText, UninstallCaption);
+            }
         }
         return Ended(ended);
     }
@@ -296,22 +300,21 @@ int RunUninstaller()
 
     // Out of the folder, which is to go, and into one that nobody but the
     // administrators can change.
-    WCHAR system[MAX_PATH];
-    if (GetSystemDirectoryW(system, MAX_PATH) != 0)
-        SetCurrentDirectoryW(system);
+    char system[MAX_PATH];
+    if (GetSystemDirectoryA(system, MAX_PATH) != 0)
+        SetCurrentDirectoryA(system);
 
     FolderIdentity identity;
     const HANDLE held = HoldFolder(folder, identity);
     if (held == INVALID_HANDLE_VALUE) {
-        LogLine("%s is not a folder of its own (a link?): nothing was removed", Utf8(folder));
+        LogLine("%s is no folder of its own (a link?)", Utf8(folder));
         Tell(DamagedRecordText, UninstallCaption);
         return Ended(ExitFailed);
     }
     const bool steerable = elevated && FolderIsSteerable(held);
     CloseHandle(held);
     if (steerable) {
-        LogLine("other users than the administrators can change %s: nothing was removed",
-                Utf8(folder));
+        LogLine("other users can change %s", Utf8(folder));
         Tell(SteerableText, UninstallCaption);
         return Ended(ExitFailed);
     }
@@ -337,7 +340,7 @@ int RunUninstaller()
     uint32_t failed =
         RemoveRecorded(path, entries, header.entryCount, true, false, &identity, error);
     if (failed == RemovalRefused) {
-        LogLine("%s changed while it was being removed: nothing was removed", Utf8(folder));
+        LogLine("%s changed meanwhile", Utf8(folder));
         Tell(DamagedRecordText, UninstallCaption);
         return Ended(ExitFailed);
     }
@@ -372,14 +375,14 @@ int RunUninstaller()
     // entry: what is left can be removed by running it again.
     bool entryStays = false;
     if (failed == 0) {
-        WCHAR key[32];
+        char key[32];
         if (!FindRegistration(header.machineWide, identity, key)) {
-            LogLine("no entry in the list of programs names %s", Utf8(folder));
+            LogLine("no entry names %s", Utf8(folder));
         } else if (const LONG code = Unregister(header.machineWide, key)) {
-            LogLine("the entry %s could not be taken out: error %ld", Utf8(key), code);
+            LogLine("the entry %s stays: error %u", key, code);
             entryStays = true;
         } else {
-            LogLine("removed the entry %s", Utf8(key));
+            LogLine("removed the entry %s", key);
         }
     }
     // The folder goes before this process ends, so that whoever installs
@@ -389,24 +392,20 @@ int RunUninstaller()
     if (failed == 0 && !entryStays) {
         WCHAR* moved = MoveOutOfFolder(program, folder);
         if (moved == nullptr) {
-            LogLine("uninstall.exe could not be moved out of %s: error %lu; it stays",
-                    Utf8(folder), GetLastError());
+            LogLine("uninstall.exe stays: error %u", GetLastError());
             folderStays = kept.count == 0;
         } else if (kept.count == 0 &&
                    RemoveRecorded(path, nullptr, 0, false, true, &identity, error) != 0) {
             // Another process works in it: uninstall.exe goes back, to be
             // run again.
-            LogLine("%s could not be removed: error %u (%s)", Utf8(folder), error,
-                    ErrorNumberText(error));
+            LogLine("%s stays: error %u", Utf8(folder), error);
             MoveFileExW(moved, program, 0);
             folderStays = true;
         } else {
             const bool helper = RemoveAfterExit(moved, elevated);
-            LogLine("uninstall.exe, moved to %s\\%s, goes %s", Utf8(moved),
-                    Utf8(moved + lstrlenW(moved) + 1),
-                    helper ? (elevated ? "within seconds of the end, or at the next restart"
-                                       : "within seconds of the end")
-                           : (elevated ? "at the next restart" : "never: delete it by hand"));
+            LogLine("uninstall.exe, moved to %s\\%s, goes %s%s", Utf8(moved),
+                    Utf8(moved + lstrlenW(moved) + 1), helper ? "within seconds" : "",
+                    elevated ? ", or at the restart" : "");
         }
     }
     failed += folderStays;

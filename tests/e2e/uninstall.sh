@@ -4,17 +4,23 @@
 #  - the user changes an installed file, adds one in an installed folder and
 #    one in a new folder, and turns an installed folder into a link to a
 #    folder outside that holds a copy of an installed file;
+#  - refusals that touch nothing (1603): an elevated removal where other
+#    users could change the folder, and a machine-wide removal without an
+#    administrator's rights, whose marked copy starts nothing (Wine answers
+#    for Windows: VARNOK_WINE_STEERABLE, VARNOK_WINE_NOT_ELEVATED);
 #  - the quiet uninstall of D: shows nothing and follows no link. Wine
 #    cannot remove a Unix symbolic link to a folder through Windows' calls,
 #    so there it reports the link as not removed (1603) and keeps the entry
 #    and itself, as for a file in use; once the link is gone, run again, it
-#    ends with 0: exactly the user's files stay, D:'s entry goes,
-#    uninstall.exe is gone within seconds, C: and its entry are untouched,
+#    ends with 0, started through S:, a second letter for D:'s folder:
+#    exactly the user's files stay, D:'s entry goes, uninstall.exe is gone
+#    when it ends and its moved copy within seconds, C: and its entry are untouched,
 #    and nothing but the logs is left in the temporary folder;
 #  - onto what was kept on D:, /S ends with 1603 and the log counts its
 #    files, a person gets the "Sorry" box as ever, and nothing changes;
-#  - asked for C:, No ends with 1602 and changes nothing; Yes ends with 0
-#    and leaves neither the folder nor the entry;
+#  - Wine's own Add/Remove Programs lists C:; asked through it, No ends with
+#    1602 and changes nothing; Yes ends with 0 and leaves neither the folder
+#    (gone when the uninstaller ends) nor the entry;
 #  - D: installs again once the user's folder has been renamed;
 #  - a package with a missing stage program ends with 1603 and leaves no
 #    folder and no entry; a good file installs right after.
@@ -24,6 +30,7 @@ e2e_begin uninstall "$1"
 source "$E2E_DIR/install-lib.sh"
 
 e2e_prefix c:hd:SYSTEM d:hd:Data
+ln -sfn "$E2E_WORK/drive_d" "$E2E_PREFIX/dosdevices/s:"
 e2e_display 1024x768
 d=$E2E_WORK/drive_d/varnok
 c=$E2E_PREFIX/drive_c/varnok
@@ -52,6 +59,22 @@ rm -r "$d/examples/intro" && ln -s "$E2E_WORK/outside" "$d/examples/intro"
 c_before=$(tree "$c")
 temp_before=$(ls "$temp")
 
+# -- Refused before anything is touched ---------------------------------------------
+before=$(tree "$d")
+logs=$(ls "$temp" | grep -c uninstall)
+refused() {
+    e2e_background e2e_driver.exe run-watched 'D:\varnok\uninstall.exe' /S >"$E2E_WORK/refused.txt"
+    wait "$BACKGROUND_PID"
+    check_eq "$1: 1603, nothing touched" "exit code: 1603|windows: none|$before|yes" \
+        "$(watched <"$E2E_WORK/refused.txt")|$(tree "$d")|$(driver entry D | grep -q NoRepair && echo yes)"
+    check "$1: the log says why" grep -q "$2" <<<"$(cat "$temp"/VARNOK-uninstall-*.log | tr -d '\r')"
+}
+VARNOK_WINE_STEERABLE=1 refused "others can change the folder" "other users can change D:\\\\varnok$"
+VARNOK_WINE_NOT_ELEVATED=1 refused "not elevated" "the elevated copy is not elevated: it starts nothing"
+check "the marked copy started no other: one log each" \
+    test "$(ls "$temp" | grep -c uninstall)" -eq $((logs + 2))
+check "the marked copy's log" grep -q 'uninstall.exe" /S /ELEVATED$' <<<"$(cat "$temp"/VARNOK-uninstall-*.log | tr -d '\r')"
+
 # -- The quiet uninstall of D: ----------------------------------------------------
 check_eq "quiet uninstall of D: with the link: 1603, no window" "exit code: 1603|windows: none" \
     "$(driver run-watched 'D:\varnok\uninstall.exe' /S | watched)"
@@ -61,16 +84,17 @@ check "the link is named as not removed" grep -q 'could not remove: examples\\in
 check_eq "the entry and uninstall.exe stay for another run" "yes|1" \
     "$(exists "$d/uninstall.exe")|$(driver entry D | grep -c NoRepair)"
 rm "$d/examples/intro"
-check_eq "run again: 0, no window" "exit code: 0|windows: none" \
-    "$(driver run-watched 'D:\varnok\uninstall.exe' /S | watched)"
-check "uninstall.exe gone within seconds" wait_until 15 test ! -e "$d/uninstall.exe"
+check_eq "run again through S:: 0, no window, uninstall.exe gone at its end" \
+    "exit code: 0|windows: none|no" \
+    "$(driver run-watched 'S:\varnok\uninstall.exe' /S | watched)|$(exists "$d/uninstall.exe")"
+check "its moved copy gone within seconds" wait_until 15 bash -c "! ls '$temp' | grep -q '^~VARNOK'"
 check_eq "exactly the user's files stay" "./lib ./lib/index.txt ./mine.txt ./work ./work/built.txt" \
     "$(tree "$d")"
 check_eq "D:'s entry is gone" "" "$(entry_values D)"
 check_eq "C: is untouched" "$c_before|$c_entry" "$(tree "$c")|$(entry_values C)"
 new_temp=$(comm -13 <(echo "$temp_before") <(ls "$temp") | paste -sd' ')
 check "only the logs are new in the temporary folder: $new_temp" \
-    grep -qxE '(VARNOK-uninstall-[0-9-]+\.log ?){2}' <<<"$new_temp"
+    grep -qxE '(VARNOK-uninstall-[0-9-]+\.log ?){4}' <<<"$new_temp"
 check "the log lists the kept files" grep -q 'kept: work\\built.txt' <<<"$(cat "$temp"/VARNOK-uninstall-*.log)"
 
 # -- What the removal kept is in the way, not an installation --------------------
@@ -88,18 +112,19 @@ driver close
 e2e_wait_installer
 check_eq "what was kept is untouched" "$kept" "$(find "$d" -printf '%P %s %T@\n' | sort)"
 
-# -- C:, asked: No, then Yes -------------------------------------------------------
+# -- C:, asked through Wine's Add/Remove Programs: No, then Yes ---------------------
+check "Add/Remove Programs lists C:" grep -q '^VARNOK-8-C|||VARNOK Version 8 Compact' \
+    <<<"$(cd "$E2E_PREFIX/drive_c" && "$WINE_LOADER" uninstaller --list 2>/dev/null | tr -d '\r')"
 for answer in no yes; do
-    e2e_background e2e_driver.exe run-watched 'C:\varnok\uninstall.exe' >"$E2E_WORK/$answer.txt"
+    e2e_background e2e_driver.exe run-watched uninstaller.exe --remove VARNOK-8-C >"$E2E_WORK/$answer.txt"
     expect_message_up "asked ($answer)" "Remove VARNOK" 'Remove VARNOK Version 8 Compact from C:\varnok?\r\n\r\nWhat you changed or added there after the installation is kept.'
     driver answer-messagebox "$answer"
     [ "$answer" = no ] || expect_message "removed" "Remove VARNOK" \
         'VARNOK Version 8 Compact has been removed from C:\varnok.'
     wait "$BACKGROUND_PID"
+    [ "$answer" = yes ] || check_eq "No: nothing changed" "$c_before|$c_entry" "$(tree "$c")|$(entry_values C)"
 done
-check_eq "No: 1602" "exit code: 1602" "$(grep '^exit code' "$E2E_WORK/no.txt")"
-check_eq "Yes: 0" "exit code: 0" "$(grep '^exit code' "$E2E_WORK/yes.txt")"
-check "Yes: C:\\varnok is gone" wait_until 15 test ! -e "$c"
+check_eq "Yes: C:\\varnok is gone when the uninstaller has ended" no "$(exists "$c")"
 check_eq "Yes: C:'s entry is gone" "" "$(entry_values C)"
 
 # -- Installing again, and a package that cannot install -------------------------

@@ -69,4 +69,7 @@ TEST(ParseCommandLine, EveryCaseOfTheTable)
     std::u16string line = u"\"C:\\my dir\\setup.exe\" \t/S /LOG";
     std::u16string words(line.size() + 1, 0);
     EXPECT_TRUE(std::u16string(ParseCommandLine(line.c_str(), &words[0]).arguments) == u"/S /LOG");
+    // The mark of the elevated copy, and only that.
+    EXPECT_TRUE(ParseCommandLine(u"u.exe /S /elevated", &words[0]).elevatedCopy);
+    EXPECT_FALSE(ParseCommandLine(u"u.exe /S", &words[0]).elevatedCopy);
 }
