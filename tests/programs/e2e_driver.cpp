@@ -13,6 +13,7 @@
 //                               style, extended style, class style
 //   controls                    one line per child control
 //   items                       the drive list's items and its selection
+//   label ID                    the control before control ID in the z-order
 //   add-item TEXT               add an item of our own to the drive list
 //   select N                    select item N of the drive list
 //   click                       post the install button's click
@@ -81,6 +82,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -279,18 +281,27 @@ int ShowWindowInfo(HWND window)
 }
 
 // id, class, client rectangle (left top right bottom), style, extended
-// style, then the text, which may hold spaces, last.
+// style, then the text, which may hold spaces, last; in the order of the
+// ids (the z-order is the screen reader's, shown by "label").
 int ShowControls(HWND window)
 {
+    std::vector<std::pair<int, HWND>> children;
     for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
          child = GetWindow(child, GW_HWNDNEXT)) {
+        children.push_back({GetDlgCtrlID(child), child});
+    }
+    std::stable_sort(children.begin(), children.end(),
+                     [](const std::pair<int, HWND>& a, const std::pair<int, HWND>& b) {
+                         return a.first < b.first;
+                     });
+    for (const auto& [id, child] : children) {
         char className[64] = {};
         GetClassNameA(child, className, sizeof className);
         RECT r;
         GetWindowRect(child, &r);
         MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
         printf("id=%d class=%s rect=%ld,%ld,%ld,%ld style=0x%08lX exstyle=0x%08lX text=%s\n",
-               GetDlgCtrlID(child), className, r.left, r.top, r.right, r.bottom,
+               id, className, r.left, r.top, r.right, r.bottom,
                static_cast<unsigned long>(GetWindowLongPtrA(child, GWL_STYLE)),
                static_cast<unsigned long>(GetWindowLongPtrA(child, GWL_EXSTYLE)),
                Escaped(WindowText(child)).c_str());
@@ -301,6 +312,21 @@ int ShowControls(HWND window)
 HWND DriveListOf(HWND window)
 {
     return GetDlgItem(window, 503);
+}
+
+// What Windows' accessibility proxy names an unlabelled control by: the
+// control right before it in the z-order, when that is a static text.
+int ShowLabel(HWND window, int id)
+{
+    const HWND before = GetWindow(GetDlgItem(window, id), GW_HWNDPREV);
+    if (before == nullptr) {
+        return Fail("nothing before the control in the z-order");
+    }
+    char className[64] = {};
+    GetClassNameA(before, className, sizeof className);
+    printf("id=%d class=%s text=%s\n", GetDlgCtrlID(before), className,
+           Escaped(WindowText(before)).c_str());
+    return 0;
 }
 
 int ShowItems(HWND window)
@@ -863,6 +889,9 @@ int OnMainWindow(const std::string& command, int argc, char** argv, HWND window)
     }
     if (command == "items") {
         return ShowItems(window);
+    }
+    if (command == "label" && argc > 2) {
+        return ShowLabel(window, atoi(argv[2]));
     }
     if (command == "add-item" && argc > 2) {
         return AddItem(window, argv[2]);
