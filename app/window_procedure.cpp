@@ -39,10 +39,9 @@ HWND CreateControl(DWORD extendedStyle, const char* className, const char* text,
         text = nullptr;
     }
     NotePlacement(id, x, y, width, height);
-    return CreateWindowExA(extendedStyle, className, text, style, Scaled(x), Scaled(y),
-                           Scaled(width), Scaled(height), parent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), InstanceHandle,
-                           nullptr);
+    return CreateWindowExA(
+        extendedStyle, className, text, style, Scaled(x), Scaled(y), Scaled(width), Scaled(height),
+        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), InstanceHandle, nullptr);
 }
 
 // Builds the four controls and fills the drive list. The main window's

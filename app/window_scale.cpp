@@ -113,8 +113,7 @@ void LayOutForDpi(int dpi)
     const HFONT replaced[2] = {ScaledFonts[0], ScaledFonts[1]};
     ScaledFonts[0] = ScaledFonts[1] = nullptr;
     WindowDpi = dpi;
-    const HWND controls[4] = {InstallButtonHandle, HintLabelHandle, BannerHandle,
-                              DriveListHandle};
+    const HWND controls[4] = {InstallButtonHandle, HintLabelHandle, BannerHandle, DriveListHandle};
     for (int i = 0; i < 4; ++i) {
         const Placement& at = Placements[i];
         MoveWindow(controls[i], Scaled(at.x), Scaled(at.y), Scaled(at.width), Scaled(at.height),

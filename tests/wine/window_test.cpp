@@ -128,45 +128,6 @@ TEST(MainWindow, ControlsHaveTheirHandlesFontsAndBanner)
     }
 }
 
-// Wine sends no WM_DPICHANGED: sent here, to 144 and back to 96. The window
-// takes the suggested rectangle, the controls their design's times DPI/96,
-// the fonts and the banner follow, and the 144-DPI fonts are deleted.
-TEST(WindowProcedure, LaysItselfOutAgainForANewDpi)
-{
-    const HWND window = BuildMainWindow();
-    ASSERT_NE(nullptr, window);
-    const HWND banner = GetDlgItem(window, BannerImage);
-    HGDIOBJ fontAt144 = nullptr;
-    for (const int dpi : {144, 96}) {
-        auto s = [dpi](int pixels) { return MulDiv(pixels, dpi, 96); };
-        RECT suggested = {100, 50, 100 + s(443), 50 + s(350)}, outer;
-        SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
-        GetWindowRect(window, &outer);
-        EXPECT_TRUE(EqualRect(&suggested, &outer)) << dpi;
-        const struct { HWND control; int x, y, width, height, stockFont; } placed[] = {
-            {InstallButtonHandle, 140, 270, 150, 25, ANSI_VAR_FONT},
-            {HintLabelHandle, 8, 225, 421, 15, ANSI_VAR_FONT},
-            {DriveListHandle, 9, 120, 420, 100, ANSI_FIXED_FONT}, {banner, 10, 10, 415, 101, 0}};
-        for (const auto& c : placed) {
-            RECT r;
-            GetWindowRect(c.control, &r);
-            MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
-            const RECT expected = {s(c.x), s(c.y), s(c.x) + s(c.width), s(c.y) + s(c.height)};
-            EXPECT_TRUE(EqualRect(&expected, &r)) << dpi << " " << c.x << "," << c.y;
-            if (c.stockFont == 0)
-                continue;  // the banner has taken its scaled picture's size
-            const HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(c.control, WM_GETFONT, 0, 0));
-            LOGFONTA design = {}, shown = {};
-            GetObjectA(GetStockObject(c.stockFont), sizeof design, &design);
-            EXPECT_TRUE(GetObjectA(font, sizeof shown, &shown));
-            EXPECT_EQ(s(design.lfHeight), shown.lfHeight) << dpi;
-            EXPECT_EQ(dpi == 96, font == GetStockObject(c.stockFont)) << dpi;
-            fontAt144 = dpi == 144 ? font : fontAt144;
-        }
-    }
-    EXPECT_EQ(0u, GetObjectType(fontAt144));
-}
-
 TEST(CreationOperations, TurnAlignmentIntoTheirOwnStyleBits)
 {
     InstanceHandle = GetModuleHandleA(nullptr);
