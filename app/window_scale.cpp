@@ -37,7 +37,7 @@ bool AtDesignDpi()
 
 }  // namespace
 
-int DpiOf(HWND window)
+__attribute__((noinline)) int DpiOf(HWND window)
 {
     typedef UINT(WINAPI * DpiForWindow)(HWND);
     const DpiForWindow dpiForWindow = reinterpret_cast<DpiForWindow>(
@@ -53,7 +53,7 @@ int DpiOf(HWND window)
 
 __attribute__((noinline)) int Scaled(int pixels)
 {
-    return AtDesignDpi() ? pixels : MulDiv(pixels, WindowDpi, DesignDpi);
+    return WindowDpi == 0 ? pixels : MulDiv(pixels, WindowDpi, DesignDpi);
 }
 
 void NotePlacement(int id, int x, int y, int width, int height)
@@ -72,8 +72,8 @@ HGDIOBJ FontForDpi(HGDIOBJ stockFont)
     if (scaled == nullptr) {
         LOGFONTA design;
         GetObjectA(stockFont, sizeof design, &design);
+        // The stock fonts give a height and leave the width to it.
         design.lfHeight = Scaled(design.lfHeight);
-        design.lfWidth = Scaled(design.lfWidth);
         scaled = CreateFontIndirectA(&design);
     }
     return scaled;
