@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 
 #include "app/installer.h"
+#include "app/window_scale.h"
 #include "install/payload.h"
 #include "run/log.h"
 #include "run/messages.h"
@@ -64,16 +65,36 @@ bool RegisterMainWindowClass()
     return RegisterClassExA(&windowClass) != 0;
 }
 
+// Half the screen minus half the window (at WindowDpi), each halved on its
+// own.
+static __attribute__((noinline)) void CentreWindow(RECT& at)
+{
+    const int width = Scaled(WindowWidth);
+    const int height = Scaled(WindowHeight);
+    at.top = ScreenHeight / 2 - height / 2;
+    at.left = ScreenWidth / 2 - width / 2;
+    at.right = at.left + width;
+    at.bottom = at.top + height;
+}
+
+// Made for the system's DPI; where the screen it lands on has another,
+// laid out again for that one.
 HWND CreateMainWindow()
 {
     ScreenWidth = GetSystemMetrics(SM_CXSCREEN);
     ScreenHeight = GetSystemMetrics(SM_CYSCREEN);
-    // Half the screen minus half the window, each halved on its own.
-    const int y = ScreenHeight / 2 - WindowHeight / 2;
-    const int x = ScreenWidth / 2 - WindowWidth / 2;
-    MainWindowHandle =
-        CreateWindowExA(0, WindowClassName, WindowTitle, WindowStyle, x, y, WindowWidth,
-                        WindowHeight, nullptr, nullptr, InstanceHandle, nullptr);
+    WindowDpi = DpiOf(nullptr);
+    RECT at;
+    CentreWindow(at);
+    MainWindowHandle = CreateWindowExA(0, WindowClassName, WindowTitle, WindowStyle, at.left,
+                                       at.top, at.right - at.left, at.bottom - at.top, nullptr,
+                                       nullptr, InstanceHandle, nullptr);
+    const int dpi = DpiOf(MainWindowHandle);
+    if (dpi != WindowDpi) {
+        WindowDpi = dpi;
+        CentreWindow(at);
+        SendMessageA(MainWindowHandle, WM_DPICHANGED, dpi, reinterpret_cast<LPARAM>(&at));
+    }
     return MainWindowHandle;
 }
 

@@ -4,6 +4,7 @@
 
 #include "app/installer.h"
 #include "app/main_window.h"
+#include "app/window_scale.h"
 
 HWND InstallButtonHandle;
 HWND HintLabelHandle;
@@ -13,7 +14,6 @@ namespace {
 
 const DWORD ListBoxStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_BORDER | LBS_NOINTEGRALHEIGHT |
                            LBS_DISABLENOSCROLL;  // 0x50A01100
-const WORD BannerBitmapResource = 2;
 
 // The style bits of an alignment selector; any other value is taken as
 // style bits of its own.
@@ -31,23 +31,30 @@ DWORD AlignmentStyle(int alignment, DWORD left, DWORD centre, DWORD right)
     }
 }
 
+// The rectangle is in 96-DPI pixels, placed at the window's DPI.
 HWND CreateControl(DWORD extendedStyle, const char* className, const char* text, DWORD style, int x,
                    int y, int width, int height, HWND parent, int id)
 {
     if (text != nullptr && text[0] == 0) {
         text = nullptr;
     }
-    return CreateWindowExA(extendedStyle, className, text, style, x, y, width, height, parent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), InstanceHandle,
-                           nullptr);
+    NotePlacement(id, x, y, width, height);
+    return CreateWindowExA(
+        extendedStyle, className, text, style, Scaled(x), Scaled(y), Scaled(width), Scaled(height),
+        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), InstanceHandle, nullptr);
 }
 
 // Builds the four controls and fills the drive list. The main window's
 // handle is not stored yet, so the controls get the message's own window.
+// The banner comes first, so that the hint lies right before the list in
+// the z-order: the static text that a screen reader names the list by.
 LRESULT OnCreate(HWND window, WPARAM wParam, LPARAM lParam)
 {
     const HGDIOBJ fixedFont = GetStockObject(ANSI_FIXED_FONT);
     const HGDIOBJ variableFont = GetStockObject(ANSI_VAR_FONT);
+
+    // A bitmap static takes the size of its bitmap: 415 by 101.
+    ShowBanner(CreateImageControl(window, "", 10, 10, 100, 20, AlignLeft, BannerImage));
 
     InstallButtonHandle = CreateButtonControl(window, "Install VARNOK", 140, 270, 150, 25,
                                               AlignCentre, InstallButton);
@@ -56,11 +63,6 @@ LRESULT OnCreate(HWND window, WPARAM wParam, LPARAM lParam)
     HintLabelHandle = CreateLabelControl(window, "Select Drive THEN Click Install Button", 8, 225,
                                          421, 15, AlignCentre, HintLabel);
     SetFont(HintLabelHandle, variableFont);
-
-    // A bitmap static takes the size of its bitmap: 415 by 101.
-    const HWND banner = CreateImageControl(window, "", 10, 10, 100, 20, AlignLeft, BannerImage);
-    const HBITMAP bitmap = LoadBitmapA(InstanceHandle, MAKEINTRESOURCEA(BannerBitmapResource));
-    SendMessageA(banner, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
 
     DriveListHandle = CreateListBoxControl(window, 9, 120, 420, 100, DriveList);
     SetFont(DriveListHandle, fixedFont);
@@ -117,6 +119,17 @@ LRESULT OnActivate(HWND window, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(window, WM_ACTIVATE, wParam, lParam);
 }
 
+// On a screen of another DPI the window takes the rectangle that Windows
+// suggests, with its controls laid out for that DPI first.
+LRESULT OnDpiChanged(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    LayOutForDpi(LOWORD(wParam));
+    const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+    MoveWindow(window, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, TRUE);
+    return 0;
+}
+
 // Ends the message loop: with 0, or with the code of a stopped installation.
 LRESULT OnDestroy()
 {
@@ -135,9 +148,10 @@ void AllowEndOfSession(HWND window)
         takeBack(window);
 }
 
+// The stock font at 96 DPI; at another DPI, its design at that DPI.
 __attribute__((noinline)) void SetFont(HWND control, HGDIOBJ font)
 {
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontForDpi(font)), TRUE);
 }
 
 HWND CreateButtonControl(HWND parent, const char* text, int x, int y, int width, int height,
@@ -216,6 +230,18 @@ LRESULT CALLBACK WNDPROC(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         return OnQueryEndSession(window, wParam, lParam);
     case WM_ACTIVATE:
         return OnActivate(window, wParam, lParam);
+    case WM_DPICHANGED:
+        return OnDpiChanged(window, wParam, lParam);
+    case WM_NCCREATE: {
+        // Windows 10 1607, per-monitor aware without version 2: the caption
+        // and the frame scale only when asked to.
+        typedef BOOL(WINAPI * ScaleNonClient)(HWND);
+        const ScaleNonClient scaleNonClient = reinterpret_cast<ScaleNonClient>(
+            reinterpret_cast<void*>(SystemFunction("user32", "EnableNonClientDpiScaling")));
+        if (scaleNonClient != nullptr)
+            scaleNonClient(window);
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
     default:
         return DefWindowProcA(window, message, wParam, lParam);
     }

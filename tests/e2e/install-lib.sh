@@ -7,8 +7,8 @@ WARNING='Some of the operations in the installation may be\r\nslow on older mach
 CLOSING='There is a file hidden in the VARNOK directory called\r\nREADME.HTM that tells you how VARNOK really works.\r\n\r\nTake advantage of this hidden feature and run it in your\r\nbrowser to check out the new features in VARNOK.\r\n\r\nOK, What do I do next ?\r\nGo to the VARNOK directory on the installation drive\r\nand start SCRIVLET.EXE. Browse the example code and\r\nselect an example as a test piece to test the installation.\r\nSelect the BUILD ALL option and verify that the file\r\nbuilds OK, the select RUN from the Project menu to test\r\nthe executable file that was built.'
 ANOTHER_RUNNING='Another VARNOK installation is running.\r\n\r\nPlease wait until it has finished, then try again.'
 RELEASE_NOTES="What's new in version 8 ?\\r\\n\\r\\n1. The latest debugging system by Dravik.\\r\\n\\r\\n2. A completely new floating point maths library written by Quenlor.\\r\\n\\r\\n3. A new coded dialog system that does not need a dialog editor.\\r\\n\\r\\n4. A new version of Scrivlet which has scripting support and more display control.\\r\\n\\r\\n5. Extra example code including new dialog examples.\\r\\n\\r\\nand more ...."
-EXPECTED_PANEL_CONTROLS="id=502 class=Static rect=10,10,425,111 style=0x5000000E exstyle=0x00000000 text=
-id=501 class=Static rect=9,120,430,310 style=0x50000000 exstyle=0x00020000 text=$RELEASE_NOTES"
+EXPECTED_PANEL_CONTROLS="id=501 class=Static rect=9,120,430,310 style=0x50000000 exstyle=0x00020000 text=$RELEASE_NOTES
+id=502 class=Static rect=10,10,425,111 style=0x5000000E exstyle=0x00000000 text="
 TAB=$'\t'
 EXPECTED_LOG="varnok.exe${TAB}Creating Build Environment And Tool
 tute.exe${TAB}Installing Tarvesh's Tutorials

@@ -1,6 +1,6 @@
 #!/bin/bash
-# A whole installation with the keyboard alone, with two long stages, and
-# what the user can do to the window meanwhile:
+# A whole installation with the keyboard alone, at 150 % (LogPixels 144),
+# with two long stages, and what the user can do to the window meanwhile:
 #  - a second copy started while the first still checks its file (held
 #    there by the driver) ends with 0 and makes no window;
 #  - Tab goes to the list, then to the button and back with Shift+Tab;
@@ -25,6 +25,8 @@ export E2E_TIMEOUT=150
 e2e_prefix c:hd:SYSTEM d:hd:Data
 use_demo_installer
 e2e_display 1024x768
+# All of it at 150 %: the window laid out for 144 DPI.
+"$WINE_LOADER" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
 target=$E2E_WORK/drive_d/varnok
 seconds=$((10 * E2E_TIME_SCALE))
 export VARNOK_SAMPLE_SLOW="tute.exe:$seconds ex1.exe:$seconds"
@@ -60,6 +62,7 @@ check_eq "the first copy claimed the name before its window" \
 check_eq "the second copy, started during the check, ends with 0 and no window" \
     "second copy: 0|windows after the second: 0" "$(tail -n 2 <<<"$held" | paste -sd'|')"
 check_eq "one main window" 1 "$(driver count-windows)"
+check_eq "the window at 144 DPI" "180 122 845 647" "$(field rect "$(driver window)")"
 
 # -- Choosing and installing with the keyboard ------------------------------
 check "nothing has the focus at the start" quietly driver wait-focus 0 5000

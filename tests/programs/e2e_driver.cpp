@@ -13,6 +13,9 @@
 //                               style, extended style, class style
 //   controls                    one line per child control
 //   items                       the drive list's items and its selection
+//   label ID                    the control before control ID in the z-order
+//                               (its label for Windows' accessibility proxy)
+//   dpi-changed DPI L T R B     send WM_DPICHANGED: DPI, the suggested rect
 //   add-item TEXT               add an item of our own to the drive list
 //   select N                    select item N of the drive list
 //   click                       post the install button's click
@@ -80,6 +83,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -279,18 +283,22 @@ int ShowWindowInfo(HWND window)
 }
 
 // id, class, client rectangle (left top right bottom), style, extended
-// style, then the text, which may hold spaces, last.
+// style, then the text, which may hold spaces, last; by id.
 int ShowControls(HWND window)
 {
+    std::map<int, HWND> children;
     for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
          child = GetWindow(child, GW_HWNDNEXT)) {
+        children[GetDlgCtrlID(child)] = child;
+    }
+    for (const auto& [id, child] : children) {
         char className[64] = {};
         GetClassNameA(child, className, sizeof className);
         RECT r;
         GetWindowRect(child, &r);
         MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
-        printf("id=%d class=%s rect=%ld,%ld,%ld,%ld style=0x%08lX exstyle=0x%08lX text=%s\n",
-               GetDlgCtrlID(child), className, r.left, r.top, r.right, r.bottom,
+        printf("id=%d class=%s rect=%ld,%ld,%ld,%ld style=0x%08lX exstyle=0x%08lX text=%s\n", id,
+               className, r.left, r.top, r.right, r.bottom,
                static_cast<unsigned long>(GetWindowLongPtrA(child, GWL_STYLE)),
                static_cast<unsigned long>(GetWindowLongPtrA(child, GWL_EXSTYLE)),
                Escaped(WindowText(child)).c_str());
@@ -301,6 +309,27 @@ int ShowControls(HWND window)
 HWND DriveListOf(HWND window)
 {
     return GetDlgItem(window, 503);
+}
+
+// The suggested rectangle goes by pointer, into the installer's memory; done
+// when the window has painted and waits again (Wine then shows the paint).
+int SendDpiChanged(HWND window, char** argv)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    const HANDLE installer = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, process);
+    const RECT r = {atol(argv[3]), atol(argv[4]), atol(argv[5]), atol(argv[6])};
+    void* there = VirtualAllocEx(installer, nullptr, sizeof r, MEM_COMMIT, PAGE_READWRITE);
+    DWORD_PTR result = 0;
+    const bool sent = there != nullptr &&
+                      WriteProcessMemory(installer, there, &r, sizeof r, nullptr) &&
+                      SendWithin(window, WM_DPICHANGED, atoi(argv[2]) * 0x10001,
+                                 reinterpret_cast<LPARAM>(there), Scaled(5000), &result) &&
+                      RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN) &&
+                      SendWithin(window, WM_NULL, 0, 0, Scaled(5000), &result);
+    VirtualFreeEx(installer, there, 0, MEM_RELEASE);
+    CloseHandle(installer);
+    return sent ? 0 : FailCall("sending WM_DPICHANGED");
 }
 
 int ShowItems(HWND window)
@@ -863,6 +892,14 @@ int OnMainWindow(const std::string& command, int argc, char** argv, HWND window)
     }
     if (command == "items") {
         return ShowItems(window);
+    }
+    if (command == "label" && argc > 2) {  // what Windows' proxy names a control by
+        const HWND before = GetWindow(GetDlgItem(window, atoi(argv[2])), GW_HWNDPREV);
+        printf("id=%d text=%s\n", GetDlgCtrlID(before), WindowText(before).c_str());
+        return 0;
+    }
+    if (command == "dpi-changed" && argc > 6) {
+        return SendDpiChanged(window, argv);
     }
     if (command == "add-item" && argc > 2) {
         return AddItem(window, argv[2]);
