@@ -17,13 +17,14 @@
 // folder exists, everything below it and the folder itself are removed, so
 // that the drive is left as it was.
 
-#include "app/installer.h"
 #include "app/drive_item.h"
-#include "run/log.h"
-#include "run/messages.h"
+#include "app/installer.h"
 #include "install/payload.h"
 #include "install/registration.h"
+#include "run/log.h"
+#include "run/messages.h"
 #include "services/files.h"
+#include "services/kernel.h"
 #include "services/launch.h"
 
 int QuitCode = 0;
@@ -106,7 +107,7 @@ void TargetFolder(WCHAR (&folder)[10])
 void LetGoOfFolder()
 {
     if (MadeFolder != nullptr)
-        CloseHandle(MadeFolder);
+        Close(MadeFolder);
     MadeFolder = nullptr;
 }
 
@@ -171,14 +172,14 @@ void RemoveInstallation()
     uint32_t failed = 1;
     if (StartLongPath(path, folder)) {
         RecordTree(path, false, made, error);
-        failed = RemoveRecorded(path, made.bytes != nullptr ? made.bytes + RecordHeaderSize : nullptr,
-                                made.bytes != nullptr ? made.entryCount : 0, false, true,
-                                &MadeIdentity, error);
+        failed = RemoveRecorded(
+            path, made.bytes != nullptr ? made.bytes + RecordHeaderSize : nullptr,
+            made.bytes != nullptr ? made.entryCount : 0, false, true, &MadeIdentity, error);
         ReleaseRecord(made);
         ReleaseLongPath(path);
     }
     if (failed == RemovalRefused)
-        LogLine("%c:\\varnok is not the folder made: nothing removed", Letter);
+        LogLine("%s is not the folder it was", Utf8(folder));
     else if (failed == 0)
         LogLine("removed what the installation made");
     else

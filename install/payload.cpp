@@ -9,6 +9,7 @@
 
 #include "run/run.h"
 #include "services/files.h"
+#include "services/kernel.h"
 
 // Room for the longest path GetModuleFileNameW can return, with its
 // terminator. It comes from the heap: on the stack it would need a probed
@@ -39,7 +40,7 @@ static PayloadCheck ReadWholeFile(const WCHAR* path, OwnFile& file, ErrorNumber&
     } else if (high != 0) {
         check = PayloadDamaged;  // no installer file reaches 4 GiB
     } else {
-        file.bytes = static_cast<unsigned char*>(HeapAlloc(GetProcessHeap(), 0, size ? size : 1));
+        file.bytes = static_cast<unsigned char*>(Allocate(size ? size : 1));
         DWORD read = 0;
         if (!file.bytes) {
             check = NotEnoughMemory;
@@ -51,14 +52,14 @@ static PayloadCheck ReadWholeFile(const WCHAR* path, OwnFile& file, ErrorNumber&
         }
         file.size = size;
     }
-    CloseHandle(handle);
+    Close(handle);
     return check;
 }
 
 void ReleaseOwnFile(OwnFile& file)
 {
     if (file.bytes)
-        HeapFree(GetProcessHeap(), 0, file.bytes);
+        Release(file.bytes);
     file.bytes = nullptr;
     file.size = 0;
 }
@@ -68,13 +69,12 @@ void ReleaseOwnFile(OwnFile& file)
 // cut: never open a different file than our own).
 WCHAR* OwnPath()
 {
-    WCHAR* path =
-        static_cast<WCHAR*>(HeapAlloc(GetProcessHeap(), 0, ModulePathSize * sizeof(WCHAR)));
+    WCHAR* path = static_cast<WCHAR*>(Allocate(ModulePathSize * sizeof(WCHAR)));
     if (path != nullptr) {
         DWORD length = GetModuleFileNameW(InstanceHandle, path, ModulePathSize);
         if (length != 0 && length < ModulePathSize)
             return path;
-        HeapFree(GetProcessHeap(), 0, path);
+        Release(path);
     }
     return nullptr;
 }
@@ -97,7 +97,7 @@ PayloadCheck ExtractPayload(OwnFile& file, ErrorNumber& readError)
         return OwnFileUnreadable;
     }
     PayloadCheck check = ReadWholeFile(path, file, readError);
-    HeapFree(GetProcessHeap(), 0, path);
+    Release(path);
     if (check == PayloadIntact) {
         file.layout = CheckInstallerFile(file.bytes, file.size);
         check = file.layout.check;
@@ -116,7 +116,7 @@ bool WritePayloadFile(OwnFile& file, ErrorNumber& error)
         return false;
     }
     // Shrinking a block keeps its first bytes, here the image.
-    void* image = HeapReAlloc(GetProcessHeap(), 0, file.bytes, file.layout.pe.imageEnd);
+    void* image = Resize(file.bytes, file.layout.pe.imageEnd);
     if (image != nullptr) {
         file.bytes = static_cast<unsigned char*>(image);
         file.size = file.layout.pe.imageEnd;

@@ -4,6 +4,7 @@
 
 #include "install/payload_layout.h"
 #include "services/guarded_call.h"
+#include "services/kernel.h"
 
 namespace {
 
@@ -11,17 +12,6 @@ const size_t LongPathSize = 32768;
 // Deeper folders are not walked: each level takes a frame of the stack.
 const unsigned DeepestFolder = 200;
 const DWORD ChecksumChunk = 1 << 16;
-
-__attribute__((noinline)) void* Allocate(size_t size)
-{
-    return HeapAlloc(GetProcessHeap(), 0, size);
-}
-
-void Release(void* block)
-{
-    if (block != nullptr)
-        HeapFree(GetProcessHeap(), 0, block);
-}
 
 // Appends one entry for the path below the folder; false without memory.
 bool AddEntry(RecordBuffer& record, const LongPath& path, RecordKind kind, uint64_t size,
@@ -32,7 +22,7 @@ bool AddEntry(RecordBuffer& record, const LongPath& path, RecordKind kind, uint6
     if (pathLength > RecordPathLimit)
         return false;
     if (HeapSize(GetProcessHeap(), 0, record.bytes) < needed) {
-        void* bigger = HeapReAlloc(GetProcessHeap(), 0, record.bytes, needed * 2);
+        void* bigger = Resize(record.bytes, needed * 2);
         if (bigger == nullptr)
             return false;
         record.bytes = static_cast<unsigned char*>(bigger);
@@ -164,8 +154,9 @@ bool ReadChecksum(const WCHAR* path, uint64_t& size, uint32_t& checksum)
 {
     DWORD code;
     HANDLE file = GuardedOsCall(code, [&] {
-        return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        return CreateFileW(path, GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     });
     if (file == INVALID_HANDLE_VALUE)
         return false;

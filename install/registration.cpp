@@ -2,10 +2,11 @@
 
 #include "install/registration.h"
 
-#include "run/messages.h"
-#include "varnok_version.h"
 #include "install/payload_layout.h"
+#include "run/messages.h"
 #include "services/files.h"
+#include "services/kernel.h"
+#include "varnok_version.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ bool WriteUninstaller(const unsigned char* image, const PeLayout& pe, RecordBuff
 {
     WriteRecordHeader(record.bytes, machineWide, letter, record.entryCount);
     const size_t size = pe.imageEnd + record.size;
-    unsigned char* file = static_cast<unsigned char*>(HeapAlloc(GetProcessHeap(), 0, size));
+    unsigned char* file = static_cast<unsigned char*>(Allocate(size));
     if (file == nullptr) {
         error = ErrorOutOfMemory;
         return false;
@@ -65,7 +66,7 @@ bool WriteUninstaller(const unsigned char* image, const PeLayout& pe, RecordBuff
     if (pe.securityEntryField != 0)
         ZeroMemory(file + pe.securityEntryField, 8);
     bool written = WriteWholeFile("uninstall.exe", file, size, error);
-    HeapFree(GetProcessHeap(), 0, file);
+    Release(file);
     return written;
 }
 
@@ -113,54 +114,40 @@ bool RegisterInstallation(char letter, bool machineWide, uint64_t bytes, ErrorNu
 
 bool UnregisterInstallation(char letter, bool machineWide)
 {
-    char name[11];
-    KeyName(name, letter);
-    const LONG code = Unregister(machineWide, name);
+    const LONG code = Unregister(letter, machineWide);
     return code == ERROR_SUCCESS || code == ERROR_FILE_NOT_FOUND;
 }
 
-bool FindRegistration(bool machineWide, const FolderIdentity& identity, char (&name)[32])
+bool NamesFolder(char letter, bool machineWide, const FolderIdentity& identity)
 {
-    HKEY keys;
-    if (RegOpenKeyExA(Root(machineWide), UninstallKeys, 0,
-                      KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_WOW64_32KEY,
-                      &keys) != ERROR_SUCCESS)
+    char path[96];
+    EntryPath(path, letter);
+    HKEY key;
+    if (RegOpenKeyExA(Root(machineWide), path, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key) !=
+        ERROR_SUCCESS)
         return false;
-    bool found = false;
-    for (DWORD i = 0; !found; ++i) {
-        DWORD length = 32;
-        if (RegEnumKeyExA(keys, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        // Only ours: VARNOK-8-X, one for each drive.
-        if (length != 10 || (name[0] | 0x20) != 'v' || name[6] != '-')
-            continue;
-        WCHAR location[MAX_PATH];
-        DWORD size = sizeof location - sizeof(WCHAR);
-        HKEY key;
-        if (RegOpenKeyExA(keys, name, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS)
-            continue;
-        DWORD type = 0;
-        const LONG read = RegQueryValueExW(key, L"InstallLocation", nullptr, &type,
-                                           reinterpret_cast<BYTE*>(location), &size);
-        RegCloseKey(key);
-        if (read != ERROR_SUCCESS || type != REG_SZ)
-            continue;
-        location[size / sizeof(WCHAR)] = 0;
-        FolderIdentity listed;
-        const HANDLE folder = HoldFolder(location, listed);
-        if (folder == INVALID_HANDLE_VALUE)
-            continue;
-        CloseHandle(folder);
-        found = listed.volume == identity.volume && listed.high == identity.high &&
-                listed.low == identity.low;
-    }
-    RegCloseKey(keys);
-    return found;
+    WCHAR location[MAX_PATH];
+    DWORD size = sizeof location - sizeof(WCHAR);
+    DWORD type = 0;
+    const LONG read = RegQueryValueExW(key, L"InstallLocation", nullptr, &type,
+                                       reinterpret_cast<BYTE*>(location), &size);
+    RegCloseKey(key);
+    if (read != ERROR_SUCCESS || type != REG_SZ)
+        return false;
+    location[size / sizeof(WCHAR)] = 0;
+    FolderIdentity listed;
+    const HANDLE folder = HoldFolder(location, listed);
+    if (folder == INVALID_HANDLE_VALUE)
+        return false;
+    Close(folder);
+    return listed.volume == identity.volume && listed.high == identity.high &&
+           listed.low == identity.low;
 }
 
-LONG Unregister(bool machineWide, const char* name)
+LONG Unregister(char letter, bool machineWide)
 {
+    char name[11];
+    KeyName(name, letter);
     HKEY keys;
     LONG code = RegOpenKeyExA(Root(machineWide), UninstallKeys, 0,
                               KEY_QUERY_VALUE | KEY_WOW64_32KEY, &keys);

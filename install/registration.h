@@ -27,14 +27,14 @@ bool RegisterInstallation(char letter, bool machineWide, uint64_t bytes, ErrorNu
 // Deletes that entry; true when it is gone.
 bool UnregisterInstallation(char letter, bool machineWide);
 
-// The name of the entry (below the uninstall keys of the machine or of the
-// user, 32-bit view) whose InstallLocation names the folder `identity`
-// names, however it was reached (another drive letter for the same
-// folder, a share, a \\?\ path); false when no entry does.
-bool FindRegistration(bool machineWide, const FolderIdentity& identity, char (&name)[32]);
+// Whether the entry of drive `letter` (of the machine or of the user)
+// names, as its InstallLocation, the folder that `identity` names, however
+// that folder was reached (another drive letter for it, a share, a path
+// in the \\?\ form).
+bool NamesFolder(char letter, bool machineWide, const FolderIdentity& identity);
 
-// Deletes the entry of that name; the Windows code of a failure, or 0.
-LONG Unregister(bool machineWide, const char* name);
+// Deletes the entry of drive `letter`; the Windows code of a failure, or 0.
+LONG Unregister(char letter, bool machineWide);
 
 // Whether an entry for drive `letter` exists, the user's or the machine's.
 bool IsRegistered(char letter);

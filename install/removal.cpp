@@ -19,7 +19,7 @@
 #include "install/tree.h"
 
 #include "services/guarded_call.h"
-#include "services/system_dll.h"
+#include "services/kernel.h"
 
 namespace {
 
@@ -68,11 +68,6 @@ bool EnterPath(LongPath& path, const RecordEntry& entry)
 
 // Calls on an open handle cannot bring up Windows' critical-error box, so
 // only the calls that name a path go through GuardedOsCall.
-__attribute__((noinline)) void Close(HANDLE handle)
-{
-    if (handle != INVALID_HANDLE_VALUE)
-        CloseHandle(handle);
-}
 
 __attribute__((noinline)) HANDLE Open(const WCHAR* path, DWORD access, DWORD sharing, DWORD flags)
 {
@@ -137,7 +132,8 @@ bool OpenEntry(const WCHAR* path, DWORD access, DWORD sharing, Entry& entry)
     DWORD code;
     const DWORD byName = GuardedOsCall(code, [&] { return GetFileAttributesW(path); });
     if (entry.kind != RecordedLink && byName != INVALID_FILE_ATTRIBUTES &&
-        (byName & FILE_ATTRIBUTE_REPARSE_POINT) && !(tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        (byName & FILE_ATTRIBUTE_REPARSE_POINT) &&
+        !(tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         Close(entry.handle);
         entry.handle = INVALID_HANDLE_VALUE;
         entry.kind = RecordedLink;
@@ -170,17 +166,6 @@ DWORD DeleteThrough(HANDLE handle)
     // Wine refuses a folder that is not empty without saying why.
     const DWORD code = GetLastError();
     return code != 0 ? code : ERROR_DIR_NOT_EMPTY;
-}
-
-// A link that Wine's handle followed goes by its name, which on Windows
-// never follows a link; a link to a folder that is no directory of its
-// own (Wine shows a Unix symbolic link so) goes as a file.
-DWORD RemoveLinkByName(const WCHAR* path)
-{
-    DWORD code;
-    if (!GuardedOsCall(code, [&] { return RemoveDirectoryW(path); }))
-        GuardedOsCall(code, [&] { return DeleteFileW(path); });
-    return code;
 }
 
 bool SamePrefix(const WCHAR* a, const WCHAR* b, size_t length)
@@ -258,12 +243,12 @@ uint32_t RemoveRecorded(LongPath& path, unsigned char* entries, uint32_t entryCo
 {
     Way way;
     Entry root = {INVALID_HANDLE_VALUE, RecordedFile, 0, {}};
-    way.held = static_cast<WCHAR*>(HeapAlloc(GetProcessHeap(), 0, 32768 * sizeof(WCHAR)));
+    way.held = static_cast<WCHAR*>(Allocate(32768 * sizeof(WCHAR)));
     if (way.held == nullptr || !OpenEntry(path.text, HeldAccess, HeldSharing, root) ||
         root.kind != RecordedFolder || (expected != nullptr && !Same(root.identity, *expected))) {
         Close(root.handle);
         if (way.held != nullptr)
-            HeapFree(GetProcessHeap(), 0, way.held);
+            Release(way.held);
         error = ErrorAccessDenied;
         return RemovalRefused;
     }
@@ -290,8 +275,10 @@ uint32_t RemoveRecorded(LongPath& path, unsigned char* entries, uint32_t entryCo
             continue;
         DWORD code = 0;
         if (entry.kind == RecordedLink) {
+            // A link that Wine's handle followed is not deleted through
+            // it: it stays, named as one that could not go.
             code = entry.handle != INVALID_HANDLE_VALUE ? DeleteThrough(entry.handle)
-                                                        : RemoveLinkByName(path.text);
+                                                        : ERROR_NOT_SUPPORTED;
         } else if (recorded.kind == RecordedFile && entry.kind == RecordedFile) {
             uint64_t size;
             uint32_t checksum;
@@ -324,7 +311,7 @@ uint32_t RemoveRecorded(LongPath& path, unsigned char* entries, uint32_t entryCo
         }
     }
     Close(root.handle);
-    HeapFree(GetProcessHeap(), 0, way.held);
+    Release(way.held);
     path.text[path.rootLength] = 0;
     path.length = path.rootLength;
     return failed;

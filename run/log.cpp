@@ -6,9 +6,10 @@
 #include <stdarg.h>
 
 #include "run/messages.h"
-#include "varnok_version.h"
 #include "services/guarded_call.h"
+#include "services/kernel.h"
 #include "services/system_dll.h"
+#include "varnok_version.h"
 
 namespace {
 
@@ -67,11 +68,10 @@ bool OpenLog(const WCHAR* path, const char* kind, ErrorNumber& error)
             // millisecond, so that one run never meets the log of another.
             SYSTEMTIME now;
             GetLocalTime(&now);
-            wsprintfW(temporary + length, L"VARNOK-%hs-%04u%02u%02u-%02u%02u%02u%03u%hs.log", kind,
+            // Taken: the milliseconds with another thousand in front.
+            wsprintfW(temporary + length, L"VARNOK-%hs-%04u%02u%02u-%02u%02u%02u%03u.log", kind,
                       now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
-                      now.wMilliseconds, attempt == 0 ? "" : "-");
-            if (attempt != 0)
-                wsprintfW(temporary + lstrlenW(temporary) - 4, L"%u.log", attempt);
+                      now.wMilliseconds + 1000 * attempt);
         }
         file = GuardedOsCall(code, [&] {
             return CreateFileW(path != nullptr ? path : temporary, GENERIC_WRITE, FILE_SHARE_READ,
@@ -125,7 +125,7 @@ bool IsElevated()
         return false;
     if (!GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size))
         elevation.TokenIsElevated = 0;
-    CloseHandle(token);
+    Close(token);
     return elevation.TokenIsElevated != 0 && !WineTestSays("VARNOK_WINE_NOT_ELEVATED");
 }
 

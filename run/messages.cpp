@@ -95,15 +95,9 @@ const char NotRemovedText[] =
     CRLF CRLF "These could not be removed because they are in use: ";
 const char NotRemovedAdvice[] =
     CRLF CRLF "Close the programs that use them and run the uninstaller again.";
-const char EntryNotRemovedText[] =
-    CRLF CRLF "Its entry in the list of programs stays: run the uninstaller again.";
-const char NotElevatedText[] =
-    "Removing VARNOK needs the rights of an administrator." CRLF CRLF
-    "Nothing has been removed.";
-const char SteerableText[] =
-    "Other users can change this folder: it is not removed with the" CRLF
-    "rights of an administrator, but by the user who installed it." CRLF CRLF
-    "Nothing has been removed.";
+const char EntryNotRemovedText[] = CRLF CRLF "Its entry stays: run the uninstaller again.";
+const char NotElevatedText[] = "Nothing was removed: VARNOK needs an administrator.";
+const char SteerableText[] = "Other users can change this folder: nothing was removed.";
 const char DamagedRecordText[] =
     "This uninstaller is damaged: its record of what the" CRLF
     "installation made is not the one it was made with." CRLF CRLF

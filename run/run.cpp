@@ -8,6 +8,7 @@
 #include "run/log.h"
 #include "run/messages.h"
 #include "services/folder_security.h"
+#include "services/kernel.h"
 
 HINSTANCE InstanceHandle;
 HWND MainWindowHandle;
@@ -16,30 +17,13 @@ CommandLine Options;
 void ReadCommandLine()
 {
     const WCHAR* line = GetCommandLineW();
-    void* words = HeapAlloc(GetProcessHeap(), 0, (lstrlenW(line) + 1) * sizeof(WCHAR));
+    void* words = Allocate((lstrlenW(line) + 1) * sizeof(WCHAR));
     if (words != nullptr)
         Options = ParseCommandLine(reinterpret_cast<const char16_t*>(line),
                                    static_cast<char16_t*>(words));
 }
 
 namespace {
-
-bool IsOwnAccount(void* sid)
-{
-    HANDLE token;
-    union {
-        TOKEN_USER record;
-        unsigned char bytes[sizeof(TOKEN_USER) + LargestSidSize];
-    } user;
-    DWORD length;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return false;
-    const bool same = GetTokenInformation(token, TokenUser, &user, sizeof user, &length) &&
-                      IsSameSid(static_cast<unsigned char*>(user.record.User.Sid),
-                                static_cast<unsigned char*>(sid));
-    CloseHandle(token);
-    return same;
-}
 
 // The names of the one installation running at a time, for every session
 // of the machine: an installation by SYSTEM and a person's must not meet.
@@ -54,8 +38,11 @@ const WCHAR UnattendedName[] = L"Global\\vnki_Class unattended";
 // held. An object of the global namespace can be made first by any user,
 // though, and held for good to keep every SYSTEM run out: an elevated copy
 // counts it only when it was made by a copy that ran with such rights, its
-// owner SYSTEM, the administrators (the owner of what an elevated process
-// makes) or this very account, which no standard user can give an object.
+// owner SYSTEM or the administrators (the owner of what an elevated process
+// makes), which no standard user can give an object. (With UAC switched
+// off, an administrator's objects are its own: two of its unattended runs
+// then do not keep each other out, and the second meets the first one's
+// folder.)
 // Our copies' objects let the administrators read their owner (the
 // default access of an elevated or SYSTEM token); Wine names no owner.
 bool Claim(const WCHAR* name, bool elevated)
@@ -71,12 +58,11 @@ bool Claim(const WCHAR* name, bool elevated)
         mutex = OpenMutexW(READ_CONTROL, FALSE, name);
     PSID owner = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (mutex == nullptr || GetSecurityInfo(mutex, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION,
-                                            &owner, nullptr, nullptr, nullptr,
-                                            &descriptor) != ERROR_SUCCESS)
+    if (mutex == nullptr ||
+        GetSecurityInfo(mutex, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                        nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
         return true;
-    const bool held = owner == nullptr ||
-                      IsTrustedOwner(static_cast<unsigned char*>(owner)) || IsOwnAccount(owner);
+    const bool held = owner == nullptr || IsTrustedOwner(static_cast<unsigned char*>(owner));
     LocalFree(descriptor);
     return !held;
 }

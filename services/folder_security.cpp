@@ -154,11 +154,6 @@ unsigned ReadField(const unsigned char* at, int bytes)
 
 }  // namespace
 
-bool IsSameSid(const unsigned char* a, const unsigned char* b)
-{
-    return a[1] == b[1] && a[1] <= 15 && SameSid(a, b, 8 + 4 * a[1]);
-}
-
 bool IsTrustedOwner(const unsigned char* sid)
 {
     return sid != nullptr && (SameSid(sid, SystemSid, sizeof SystemSid) ||
@@ -185,8 +180,8 @@ bool OnlyAdministratorsCanChange(const unsigned char* owner, const unsigned char
             // Only the plain entries are read to their SID; it must fit.
             const bool plain = (type == 0 || type == 9) && ReadField(entry + 2, 2) >= 20 &&
                                ReadField(entry + 2, 2) >= 16 + 4u * sid[1];
-            if (!plain || !(IsTrustedOwner(sid) ||
-                            SameSid(sid, CreatorOwnerSid, sizeof CreatorOwnerSid)))
+            if (!plain ||
+                !(IsTrustedOwner(sid) || SameSid(sid, CreatorOwnerSid, sizeof CreatorOwnerSid)))
                 return false;
         } else if (!allows && !denies) {
             return false;

@@ -34,9 +34,6 @@ size_t BuildFolderSecurity(unsigned char* descriptor, const unsigned char* userS
 // (S-1-5-32-544): the owners that no standard user can give anything.
 bool IsTrustedOwner(const unsigned char* sid);
 
-// Whether two SIDs are the same.
-bool IsSameSid(const unsigned char* a, const unsigned char* b);
-
 // Whether a folder with this owner and access list (`acl`, a DACL as
 // Windows lays it out; null for none, which lets everyone in) lets nobody
 // but SYSTEM and the administrators change it, its contents, its

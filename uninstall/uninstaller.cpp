@@ -15,6 +15,7 @@
 #include "run/run.h"
 #include "services/files.h"
 #include "services/folder_security.h"
+#include "services/kernel.h"
 #include "services/system_dll.h"
 
 #include <aclapi.h>
@@ -24,7 +25,7 @@ namespace {
 
 // The first two names of a list, then how many more.
 struct NameList {
-    char text[600];
+    char text[300];
     TextBuilder builder;
     uint32_t count;
 };
@@ -109,8 +110,7 @@ int RunElevated(DWORD& code)
         reinterpret_cast<void*>(shell ? GetProcAddress(shell, "ShellExecuteExW") : nullptr));
     WCHAR* self = OwnPath();
     const WCHAR* arguments = reinterpret_cast<const WCHAR*>(Options.arguments);
-    WCHAR* marked = static_cast<WCHAR*>(
-        HeapAlloc(GetProcessHeap(), 0, (lstrlenW(arguments) + 16) * sizeof(WCHAR)));
+    WCHAR* marked = static_cast<WCHAR*>(Allocate((lstrlenW(arguments) + 16) * sizeof(WCHAR)));
     code = ERROR_PROC_NOT_FOUND;
     if (execute == nullptr || self == nullptr || marked == nullptr)
         return ExitFailed;
@@ -178,7 +178,7 @@ namespace {
 // path, or null when it stays.
 WCHAR* MoveOutOfFolder(const WCHAR* self, const WCHAR* folder)
 {
-    WCHAR* moved = static_cast<WCHAR*>(HeapAlloc(GetProcessHeap(), 0, 2 * MAX_PATH * sizeof(WCHAR)));
+    WCHAR* moved = static_cast<WCHAR*>(Allocate(2 * MAX_PATH * sizeof(WCHAR)));
     if (moved == nullptr || lstrlenW(folder) >= MAX_PATH - 40)
         return nullptr;
     for (int place = 0; place < 2; ++place) {
@@ -225,11 +225,11 @@ bool RemoveAfterExit(WCHAR* moved, bool elevated)
             name = c;
     *name++ = 0;
     char narrow[400];
-    const int size = wsprintfA(narrow,
-                               "\"%s\\cmd.exe\" /d /q /v:off /c for /l %%i in (1,1,30) do (del /f "
-                               "/a /q %ls >nul 2>&1 & if not exist %ls exit & ping -n 2 127.0.0.1 "
-                               ">nul)",
-                               system, name, name);
+    const int size =
+        wsprintfA(narrow,
+                  "\"%s\\cmd.exe\" /d /c for /l %%i in (1,1,30) do (del /f /q %ls & if not "
+                  "exist %ls exit & ping -n 2 127.0.0.1)",
+                  system, name, name);
     WCHAR command[400];
     if (length == 0 || length >= MAX_PATH ||
         !MultiByteToWideChar(CP_ACP, 0, narrow, size + 1, command, 400))
@@ -240,9 +240,16 @@ bool RemoveAfterExit(WCHAR* moved, bool elevated)
     if (!CreateProcessW(nullptr, command, nullptr, nullptr, FALSE,
                         CREATE_NO_WINDOW | DETACHED_PROCESS, nullptr, moved, &startup, &process))
         return false;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    Close(process.hThread);
+    Close(process.hProcess);
     return true;
+}
+
+int RefuseFolder(const WCHAR* folder)
+{
+    LogLine("%s is a link, moved, or open to others", Utf8(folder));
+    Tell(SteerableText, UninstallCaption);
+    return Ended(ExitFailed);
 }
 
 }  // namespace
@@ -269,10 +276,8 @@ int RunUninstaller()
             if (ended == ExitDeclined) {
                 LogLine("the rights of an administrator were not given");
             } else {
-                if (Options.elevatedCopy)
-                    LogLine("the elevated copy is not elevated: it starts nothing");
-                else
-                    LogLine("no rights of an administrator: error %u", code);
+                // Error 0: the marked copy, still not elevated.
+                LogLine("not elevated: error %u", code);
                 Tell(NotElevatedText, UninstallCaption);
             }
         }
@@ -287,7 +292,7 @@ int RunUninstaller()
     }
 
     WCHAR* program = OwnPath();
-    WCHAR* folder = static_cast<WCHAR*>(HeapAlloc(GetProcessHeap(), 0, 32768 * sizeof(WCHAR)));
+    WCHAR* folder = static_cast<WCHAR*>(Allocate(32768 * sizeof(WCHAR)));
     if (program == nullptr || folder == nullptr)
         return Ended(ExitFailed);
     // The folder: the program's path up to its last backslash.
@@ -304,20 +309,13 @@ int RunUninstaller()
     if (GetSystemDirectoryA(system, MAX_PATH) != 0)
         SetCurrentDirectoryA(system);
 
+    // A folder that is a link, or that others can change.
     FolderIdentity identity;
     const HANDLE held = HoldFolder(folder, identity);
-    if (held == INVALID_HANDLE_VALUE) {
-        LogLine("%s is no folder of its own (a link?)", Utf8(folder));
-        Tell(DamagedRecordText, UninstallCaption);
-        return Ended(ExitFailed);
-    }
-    const bool steerable = elevated && FolderIsSteerable(held);
-    CloseHandle(held);
-    if (steerable) {
-        LogLine("other users can change %s", Utf8(folder));
-        Tell(SteerableText, UninstallCaption);
-        return Ended(ExitFailed);
-    }
+    const bool steerable = held == INVALID_HANDLE_VALUE || (elevated && FolderIsSteerable(held));
+    Close(held);
+    if (steerable)
+        return RefuseFolder(folder);
 
     char text[1024];
     TextBuilder builder = StartText(text, sizeof text);
@@ -339,17 +337,13 @@ int RunUninstaller()
         return Ended(ExitFailed);
     uint32_t failed =
         RemoveRecorded(path, entries, header.entryCount, true, false, &identity, error);
-    if (failed == RemovalRefused) {
-        LogLine("%s changed meanwhile", Utf8(folder));
-        Tell(DamagedRecordText, UninstallCaption);
-        return Ended(ExitFailed);
-    }
+    if (failed == RemovalRefused)
+        return RefuseFolder(folder);
     ErrorNumber ignored = ErrorNone;
     RecordTree(path, false, left, ignored);
 
-    // Out of the frame, which must stay small: zero until used.
-    static NameList notRemoved;
-    static NameList kept;
+    NameList notRemoved = {};
+    NameList kept = {};
     RecordEntry entry;
     const unsigned char* at = entries;
     for (uint32_t i = 0; i < header.entryCount; ++i) {
@@ -375,14 +369,15 @@ int RunUninstaller()
     // entry: what is left can be removed by running it again.
     bool entryStays = false;
     if (failed == 0) {
-        char key[32];
-        if (!FindRegistration(header.machineWide, identity, key)) {
+        // The entry of the drive the installation was made on, only while
+        // it names this folder, whatever letter this program was started by.
+        if (!NamesFolder(header.drive, header.machineWide, identity)) {
             LogLine("no entry names %s", Utf8(folder));
-        } else if (const LONG code = Unregister(header.machineWide, key)) {
-            LogLine("the entry %s stays: error %u", key, code);
+        } else if (const LONG code = Unregister(header.drive, header.machineWide)) {
+            LogLine("%s stays: error %u", "the entry", code);
             entryStays = true;
         } else {
-            LogLine("removed the entry %s", key);
+            LogLine("removed the entry VARNOK-8-%c", header.drive);
         }
     }
     // The folder goes before this process ends, so that whoever installs
@@ -392,7 +387,7 @@ int RunUninstaller()
     if (failed == 0 && !entryStays) {
         WCHAR* moved = MoveOutOfFolder(program, folder);
         if (moved == nullptr) {
-            LogLine("uninstall.exe stays: error %u", GetLastError());
+            LogLine("%s stays: error %u", "uninstall.exe", GetLastError());
             folderStays = kept.count == 0;
         } else if (kept.count == 0 &&
                    RemoveRecorded(path, nullptr, 0, false, true, &identity, error) != 0) {
@@ -403,9 +398,8 @@ int RunUninstaller()
             folderStays = true;
         } else {
             const bool helper = RemoveAfterExit(moved, elevated);
-            LogLine("uninstall.exe, moved to %s\\%s, goes %s%s", Utf8(moved),
-                    Utf8(moved + lstrlenW(moved) + 1), helper ? "within seconds" : "",
-                    elevated ? ", or at the restart" : "");
+            LogLine("moved uninstall.exe to %s\\%s: it goes within seconds %u, at the restart %u",
+                    Utf8(moved), Utf8(moved + lstrlenW(moved) + 1), helper, elevated);
         }
     }
     failed += folderStays;

@@ -78,7 +78,7 @@ done | xargs ln -s -t "$temp"
 run "/S again" /S /D=D:
 check_eq "/S again: 1638" 1638 "$code"
 check "/S again: a new log of its own says so" grep -q "exit code 1638: VARNOK is already" \
-    "$temp"/VARNOK-install-*-1.log
+    "$(find "$temp" -type f -name 'VARNOK-install-*[0-9][0-9][0-9][0-9].log')"
 check_eq "/S again: nothing written through a planted link" "" "$(ls "$E2E_WORK/planted")"
 find "$temp" -type l -delete
 run "a CD-ROM drive" /S /D=E:
