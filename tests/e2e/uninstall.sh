@@ -23,7 +23,8 @@
 #    (gone when the uninstaller ends) nor the entry;
 #  - D: installs again once the user's folder has been renamed;
 #  - a package with a missing stage program ends with 1603 and leaves no
-#    folder and no entry; a good file installs right after.
+#    folder and no entry, and with the folder swapped for the user's own
+#    while it runs, removes nothing of that; a good file installs right after.
 # Usage: uninstall.sh BUILD_DIR
 source "$(dirname "$0")/lib.sh"
 e2e_begin uninstall "$1"
@@ -65,8 +66,9 @@ logs=$(ls "$temp" | grep -c uninstall)
 refused() {
     e2e_background e2e_driver.exe run-watched 'D:\varnok\uninstall.exe' /S >"$E2E_WORK/refused.txt"
     wait "$BACKGROUND_PID"
-    check_eq "$1: 1603, nothing touched" "exit code: 1603|windows: none|$before|yes" \
-        "$(watched <"$E2E_WORK/refused.txt")|$(tree "$d")|$(driver entry D | grep -q NoRepair && echo yes)"
+    # grep -c reads the driver's whole answer (a session must get to its end).
+    check_eq "$1: 1603, nothing touched" "exit code: 1603|windows: none|$before|1" \
+        "$(watched <"$E2E_WORK/refused.txt")|$(tree "$d")|$(driver entry D | grep -c NoRepair)"
     check "$1: the log says why" grep -q "$2" <<<"$(cat "$temp"/VARNOK-uninstall-*.log | tr -d '\r')"
 }
 VARNOK_WINE_STEERABLE=1 refused "others can change the folder" "D:\\\\varnok is a link, moved, or open to others$"
@@ -137,6 +139,20 @@ VARNOK_SAMPLE_LEAVE_OUT=ex2.exe e2e_background e2e_driver.exe run-watched 'C:\va
 wait "$BACKGROUND_PID"
 check_eq "a missing stage program: 1603" "exit code: 1603" "$(grep '^exit code' "$E2E_WORK/missing.txt")"
 check_eq "no folder, no entry" "no|" "$(exists "$c")|$(entry_values C)"
+# The same, with C:\varnok swapped for a folder of the user's meanwhile: the
+# rollback finds another folder there and removes nothing from it (under
+# Wine, which keeps a current directory by its name, the stages after the
+# swap write into it).
+VARNOK_SAMPLE_LEAVE_OUT=ex2.exe VARNOK_SAMPLE_SLOW="tute.exe:$((3 * E2E_TIME_SCALE))" \
+    e2e_background e2e_driver.exe run-watched 'C:\varnok-setup.exe' /S /D=C: >"$E2E_WORK/swapped.txt"
+check "the slow stage begins" wait_until 60 grep -qs '^tute.exe' "$c/install.log"
+mv "$c" "$c.made" && mkdir "$c" && echo mine >"$c/mine.txt"
+wait "$BACKGROUND_PID"
+check_eq "swapped: 1603, the user's file kept" "exit code: 1603|mine|yes" \
+    "$(grep '^exit code' "$E2E_WORK/swapped.txt")|$(cat "$c/mine.txt")|$(exists "$c/tutorials")"
+check "swapped: the log says so" grep -q 'C:\\varnok is not the folder it was$' \
+    <<<"$(cat "$temp"/VARNOK-install-*.log | tr -d '\r')"
+rm -r "$c" "$c.made"
 check_eq "a good file installs right after" "exit code: 0" \
     "$(driver run-watched 'C:\varnok-setup.exe' /S /D=C: | watched | cut -d'|' -f1)"
 
