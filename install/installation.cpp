@@ -100,7 +100,7 @@ bool TargetIsFree()
 // X:\varnok of this installation.
 void TargetFolder(WCHAR (&folder)[10])
 {
-    lstrcpyW(folder, L"X:\\varnok");
+    CopyText(folder, L"X:\\varnok");
     folder[0] = static_cast<WCHAR>(Letter);
 }
 

@@ -19,7 +19,7 @@ const DWORD ModulePathSize = 32768;
 // The file cannot be read: why, as Windows said it.
 __attribute__((noinline)) static PayloadCheck Unreadable(ErrorNumber& readError)
 {
-    readError = ErrorNumberForCode(GetLastError());
+    readError = ErrorNumberForCode(LastError());
     return OwnFileUnreadable;
 }
 
@@ -35,7 +35,7 @@ static PayloadCheck ReadWholeFile(const WCHAR* path, OwnFile& file, ErrorNumber&
     PayloadCheck check = PayloadIntact;
     DWORD high = 0;
     DWORD size = GetFileSize(handle, &high);
-    if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
+    if (size == INVALID_FILE_SIZE && LastError() != NO_ERROR) {
         check = Unreadable(readError);
     } else if (high != 0) {
         check = PayloadDamaged;  // no installer file reaches 4 GiB

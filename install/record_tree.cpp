@@ -57,13 +57,13 @@ void RecordFolder(LongPath& path, bool checksums, RecordBuffer& record, unsigned
         const WCHAR* name = found.cFileName;
         if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
             continue;
-        size_t nameLength = lstrlenW(name);
+        size_t nameLength = TextLength(name);
         if (length + 1 + nameLength + 3 > LongPathSize) {
             error = ErrorBadFileName;
             break;
         }
         path.text[length] = '\\';
-        lstrcpyW(path.text + length + 1, name);
+        CopyText(path.text + length + 1, name);
         path.length = length + 1 + nameLength;
         uint64_t size = 0;
         uint32_t checksum = 0;
@@ -99,9 +99,9 @@ bool StartLongPath(LongPath& path, const WCHAR* folder)
         return false;
     // A path of a share (\\server\share) keeps its own form.
     const size_t prefix = folder[0] == '\\' ? 0 : 4;
-    lstrcpyW(path.text, L"\\\\?\\");
+    CopyText(path.text, L"\\\\?\\");
     lstrcpynW(path.text + prefix, folder, LongPathSize / 2);
-    path.length = path.rootLength = lstrlenW(path.text);
+    path.length = path.rootLength = TextLength(path.text);
     return true;
 }
 

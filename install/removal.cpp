@@ -164,7 +164,7 @@ DWORD DeleteThrough(HANDLE handle)
     if (SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition))
         return 0;
     // Wine refuses a folder that is not empty without saying why.
-    const DWORD code = GetLastError();
+    const DWORD code = LastError();
     return code != 0 ? code : ERROR_DIR_NOT_EMPTY;
 }
 
@@ -227,7 +227,9 @@ bool FollowWay(Way& way, const LongPath& path, HANDLE& reused)
 HANDLE HoldFolder(const WCHAR* path, FolderIdentity& identity)
 {
     Entry folder;
-    if (!OpenEntry(path, FILE_READ_ATTRIBUTES | SYNCHRONIZE, HeldSharing, folder))
+    // READ_CONTROL: the uninstaller reads the folder's descriptor through
+    // this handle (GetSecurityInfo needs it).
+    if (!OpenEntry(path, FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE, HeldSharing, folder))
         return INVALID_HANDLE_VALUE;
     if (folder.kind != RecordedFolder) {
         Close(folder.handle);

@@ -118,15 +118,9 @@ void LogLine(const char* format, ...)
 
 bool IsElevated()
 {
-    HANDLE token;
     TOKEN_ELEVATION elevation = {};
-    DWORD size;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return false;
-    if (!GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size))
-        elevation.TokenIsElevated = 0;
-    Close(token);
-    return elevation.TokenIsElevated != 0 && !WineTestSays("VARNOK_WINE_NOT_ELEVATED");
+    return QueryOwnToken(TokenElevation, &elevation, sizeof elevation) &&
+           elevation.TokenIsElevated != 0 && !WineTestSays("VARNOK_WINE_NOT_ELEVATED");
 }
 
 void LogRunFacts(const char* program)

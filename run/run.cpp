@@ -17,7 +17,7 @@ CommandLine Options;
 void ReadCommandLine()
 {
     const WCHAR* line = GetCommandLineW();
-    void* words = Allocate((lstrlenW(line) + 1) * sizeof(WCHAR));
+    void* words = Allocate((TextLength(line) + 1) * sizeof(WCHAR));
     if (words != nullptr)
         Options = ParseCommandLine(reinterpret_cast<const char16_t*>(line),
                                    static_cast<char16_t*>(words));
@@ -38,18 +38,16 @@ const WCHAR UnattendedName[] = L"Global\\vnki_Class unattended";
 // held. An object of the global namespace can be made first by any user,
 // though, and held for good to keep every SYSTEM run out: an elevated copy
 // counts it only when it was made by a copy that ran with such rights, its
-// owner SYSTEM or the administrators (the owner of what an elevated process
-// makes), which no standard user can give an object. (With UAC switched
-// off, an administrator's objects are its own: two of its unattended runs
-// then do not keep each other out, and the second meets the first one's
-// folder.)
+// owner SYSTEM, the administrators (the owner of what an elevated process
+// makes) or this very account (with UAC switched off, an administrator's
+// objects are its own), which no standard user can give an object.
 // Our copies' objects let the administrators read their owner (the
 // default access of an elevated or SYSTEM token); Wine names no owner.
 bool Claim(const WCHAR* name, bool elevated)
 {
     SetLastError(0);
     HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
-    const DWORD code = GetLastError();
+    const DWORD code = LastError();
     if (code != ERROR_ALREADY_EXISTS && code != ERROR_ACCESS_DENIED)
         return true;
     if (!elevated)
@@ -62,7 +60,9 @@ bool Claim(const WCHAR* name, bool elevated)
         GetSecurityInfo(mutex, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
                         nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
         return true;
-    const bool held = owner == nullptr || IsTrustedOwner(static_cast<unsigned char*>(owner));
+    const unsigned char* self = OwnAccount();
+    const bool held = owner == nullptr || IsTrustedOwner(static_cast<unsigned char*>(owner)) ||
+                      (self != nullptr && EqualSid(owner, const_cast<unsigned char*>(self)));
     LocalFree(descriptor);
     return !held;
 }
@@ -70,7 +70,7 @@ bool Claim(const WCHAR* name, bool elevated)
 bool IsClaimed(const WCHAR* name)
 {
     const HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, name);
-    return mutex != nullptr || GetLastError() == ERROR_ACCESS_DENIED;
+    return mutex != nullptr || LastError() == ERROR_ACCESS_DENIED;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "services/files.h"
 #include "services/guarded_call.h"
+#include "services/kernel.h"
 #include "services/working_copy.h"
 
 // The attributes of entries that DeleteFiles passes over: hidden, system,
@@ -80,25 +81,10 @@ bool MakeFolderSecurity(unsigned char (&descriptor)[FolderSecuritySize], bool ma
                                                    32, 0, 0, 0, 0x20, 2, 0, 0};
     if (machineWide)
         return BuildFolderSecurity(descriptor, Administrators) != 0;
-    DWORD code;
-    HANDLE token;
-    if (!GuardedOsCall(
-            code, [&] { return OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token); })) {
-        error = ErrorNumberForCode(code);
-        return false;
-    }
-    union {
-        TOKEN_USER record;
-        unsigned char bytes[sizeof(TOKEN_USER) + LargestSidSize];
-    } user;
-    DWORD length;
-    BOOL known = GuardedOsCall(
-        code, [&] { return GetTokenInformation(token, TokenUser, &user, sizeof user, &length); });
-    DWORD ignored;
-    GuardedOsCall(ignored, [&] { return CloseHandle(token); });
-    if (known && BuildFolderSecurity(descriptor, static_cast<unsigned char*>(user.record.User.Sid)))
+    const unsigned char* user = OwnAccount();
+    if (user != nullptr && BuildFolderSecurity(descriptor, user))
         return true;
-    error = ErrorNumberForCode(code ? code : ERROR_INVALID_SID);
+    error = ErrorNumberForCode(ERROR_INVALID_SID);
     return false;
 }
 

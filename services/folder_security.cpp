@@ -160,9 +160,17 @@ bool IsTrustedOwner(const unsigned char* sid)
                               SameSid(sid, AdministratorsSid, sizeof AdministratorsSid));
 }
 
-bool OnlyAdministratorsCanChange(const unsigned char* owner, const unsigned char* acl)
+// SYSTEM, the administrators, or the account that asks.
+static bool Trusted(const unsigned char* sid, const unsigned char* self)
 {
-    if (!IsTrustedOwner(owner) || acl == nullptr)
+    return IsTrustedOwner(sid) ||
+           (self != nullptr && sid[1] == self[1] && sid[1] <= 15 && SameSid(sid, self, 8 + 4 * sid[1]));
+}
+
+bool OnlyAdministratorsCanChange(const unsigned char* owner, const unsigned char* acl,
+                                 const unsigned char* self)
+{
+    if (!Trusted(owner, self) || acl == nullptr)
         return false;
     const unsigned size = ReadField(acl + 2, 2);
     const unsigned count = ReadField(acl + 4, 2);

@@ -36,9 +36,12 @@ bool IsTrustedOwner(const unsigned char* sid);
 
 // Whether a folder with this owner and access list (`acl`, a DACL as
 // Windows lays it out; null for none, which lets everyone in) lets nobody
-// but SYSTEM and the administrators change it, its contents, its
-// descriptor or its owner, and is owned by one of them: the folder that a
-// machine-wide installation makes. Entries that deny are passed over (they
-// can only take rights away); entries that allow a change to anyone else,
-// entries of a kind not read here, and a malformed list all say no.
-bool OnlyAdministratorsCanChange(const unsigned char* owner, const unsigned char* acl);
+// but SYSTEM, the administrators and `self` (the account that asks, or
+// null) change it, its contents, its descriptor or its owner, and is owned
+// by one of them: the folder that a machine-wide installation makes (with
+// UAC switched off, an administrator's folders are owned by its own
+// account). Entries that deny are passed over (they can only take rights
+// away); entries that allow a change to anyone else, entries of a kind not
+// read here, and a malformed list all say no.
+bool OnlyAdministratorsCanChange(const unsigned char* owner, const unsigned char* acl,
+                                 const unsigned char* self);

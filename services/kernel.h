@@ -16,3 +16,18 @@ void* Resize(void* block, size_t size);
 
 // Closes a handle; INVALID_HANDLE_VALUE is none.
 void Close(void* handle);
+
+// The calling thread's last error.
+unsigned long LastError();
+
+// lstrlenW and lstrcpyW.
+int TextLength(const wchar_t* text);
+wchar_t* CopyText(wchar_t* to, const wchar_t* from);
+
+// Reads one class of information about this process's token
+// (GetTokenInformation); false when Windows cannot say.
+bool QueryOwnToken(int informationClass, void* out, unsigned long size);
+
+// The SID of the account that the process runs as (kept for the
+// process's life), or null.
+const unsigned char* OwnAccount();

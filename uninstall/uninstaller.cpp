@@ -110,7 +110,7 @@ int RunElevated(DWORD& code)
         reinterpret_cast<void*>(shell ? GetProcAddress(shell, "ShellExecuteExW") : nullptr));
     WCHAR* self = OwnPath();
     const WCHAR* arguments = reinterpret_cast<const WCHAR*>(Options.arguments);
-    WCHAR* marked = static_cast<WCHAR*>(Allocate((lstrlenW(arguments) + 16) * sizeof(WCHAR)));
+    WCHAR* marked = static_cast<WCHAR*>(Allocate((TextLength(arguments) + 16) * sizeof(WCHAR)));
     code = ERROR_PROC_NOT_FOUND;
     if (execute == nullptr || self == nullptr || marked == nullptr)
         return ExitFailed;
@@ -124,7 +124,7 @@ int RunElevated(DWORD& code)
     run.lpParameters = marked;
     run.nShow = SW_SHOWNORMAL;
     if (!execute(&run)) {
-        code = GetLastError();
+        code = LastError();
         return code == ERROR_CANCELLED ? ExitDeclined : ExitFailed;
     }
     DWORD exitCode = ExitFailed;
@@ -133,6 +133,8 @@ int RunElevated(DWORD& code)
     code = 0;
     return static_cast<int>(exitCode);
 }
+
+}  // namespace
 
 // Whether the folder may be worked on with this run's rights. Run
 // elevated, only a folder that nobody but SYSTEM and the administrators can
@@ -144,8 +146,6 @@ int RunElevated(DWORD& code)
 // everything, but it has no reparse points either: nothing in it can lead
 // out of it, and the walk removes there only what is unchanged, so the
 // rule lets it be.
-}  // namespace
-
 bool FolderIsSteerable(void* folder)
 {
     // Wine keeps no descriptor on disk (it makes one up from the Unix
@@ -163,8 +163,8 @@ bool FolderIsSteerable(void* folder)
                         OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
                         &acl, nullptr, &descriptor) != ERROR_SUCCESS)
         return true;
-    const bool safe = OnlyAdministratorsCanChange(static_cast<unsigned char*>(owner),
-                                                  reinterpret_cast<unsigned char*>(acl));
+    const bool safe = OnlyAdministratorsCanChange(
+        static_cast<unsigned char*>(owner), reinterpret_cast<unsigned char*>(acl), OwnAccount());
     LocalFree(descriptor);
     return !safe;
 }
@@ -179,7 +179,7 @@ namespace {
 WCHAR* MoveOutOfFolder(const WCHAR* self, const WCHAR* folder)
 {
     WCHAR* moved = static_cast<WCHAR*>(Allocate(2 * MAX_PATH * sizeof(WCHAR)));
-    if (moved == nullptr || lstrlenW(folder) >= MAX_PATH - 40)
+    if (moved == nullptr || TextLength(folder) >= MAX_PATH - 40)
         return nullptr;
     for (int place = 0; place < 2; ++place) {
         DWORD length = 0;
@@ -187,7 +187,7 @@ WCHAR* MoveOutOfFolder(const WCHAR* self, const WCHAR* folder)
             length = RunTempPath(moved);
         } else {
             // X:\ of X:\varnok, or \\server\share\ of a share.
-            lstrcpyW(moved, folder);
+            CopyText(moved, folder);
             WCHAR* last = moved;
             for (WCHAR* c = moved; *c != 0; ++c)
                 if (*c == '\\')
@@ -245,6 +245,15 @@ bool RemoveAfterExit(WCHAR* moved, bool elevated)
     return true;
 }
 
+// Out of the folder, which is to go (a process's current directory cannot
+// be removed), and into one that nobody but the administrators can change.
+void LeaveFolder()
+{
+    char system[MAX_PATH];
+    if (GetSystemDirectoryA(system, MAX_PATH) != 0)
+        SetCurrentDirectoryA(system);
+}
+
 int RefuseFolder(const WCHAR* folder)
 {
     LogLine("%s is a link, moved, or open to others", Utf8(folder));
@@ -268,6 +277,7 @@ int RunUninstaller()
         // The marked copy that is still not elevated (UAC is off, and a
         // standard user runs it) starts nothing: no copy without end.
         DWORD code = 0;
+        LeaveFolder();  // a current directory of this copy would keep it
         const int ended = Options.elevatedCopy ? ExitFailed : RunElevated(code);
         // The copy wrote its own log; only a copy that did not run leaves
         // this one's to be written.
@@ -296,18 +306,14 @@ int RunUninstaller()
     if (program == nullptr || folder == nullptr)
         return Ended(ExitFailed);
     // The folder: the program's path up to its last backslash.
-    lstrcpyW(folder, program);
+    CopyText(folder, program);
     WCHAR* last = folder;
     for (WCHAR* c = folder; *c != 0; ++c)
         if (*c == '\\')
             last = c;
     *last = 0;
 
-    // Out of the folder, which is to go, and into one that nobody but the
-    // administrators can change.
-    char system[MAX_PATH];
-    if (GetSystemDirectoryA(system, MAX_PATH) != 0)
-        SetCurrentDirectoryA(system);
+    LeaveFolder();
 
     // A folder that is a link, or that others can change.
     FolderIdentity identity;
@@ -387,19 +393,18 @@ int RunUninstaller()
     if (failed == 0 && !entryStays) {
         WCHAR* moved = MoveOutOfFolder(program, folder);
         if (moved == nullptr) {
-            LogLine("%s stays: error %u", "uninstall.exe", GetLastError());
+            LogLine("%s stays: error %u", "uninstall.exe", LastError());
             folderStays = kept.count == 0;
-        } else if (kept.count == 0 &&
-                   RemoveRecorded(path, nullptr, 0, false, true, &identity, error) != 0) {
-            // Another process works in it: uninstall.exe goes back, to be
-            // run again.
-            LogLine("%s stays: error %u", Utf8(folder), error);
-            MoveFileExW(moved, program, 0);
-            folderStays = true;
         } else {
+            if (kept.count == 0 &&
+                RemoveRecorded(path, nullptr, 0, false, true, &identity, error) != 0) {
+                // Another process works in it: it stays, empty.
+                LogLine("%s stays: error %u", Utf8(folder), error);
+                folderStays = true;
+            }
             const bool helper = RemoveAfterExit(moved, elevated);
             LogLine("moved uninstall.exe to %s\\%s: it goes within seconds %u, at the restart %u",
-                    Utf8(moved), Utf8(moved + lstrlenW(moved) + 1), helper, elevated);
+                    Utf8(moved), Utf8(moved + TextLength(moved) + 1), helper, elevated);
         }
     }
     failed += folderStays;

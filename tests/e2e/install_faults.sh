@@ -84,7 +84,7 @@ check_eq "closing after the faults: exit code 0" 0 "$rc"
 # The programs deleted after it are held open here, so that their room
 # stays taken until the end.
 mount -o remount,size=4m "$drive_e"
-VARNOK_SAMPLE_SLOW="ex3.exe:$((3 * E2E_TIME_SCALE))" e2e_background e2e_driver.exe \
+VARNOK_SAMPLE_SLOW="ex3.exe:$((8 * E2E_TIME_SCALE))" e2e_background e2e_driver.exe \
     run-watched 'C:\varnok-setup.exe' /S /D=E: >"$E2E_WORK/full.txt"
 check "full at the end: the last stage begins" wait_until 60 grep -qs '^ex3.exe' "$drive_e/varnok/install.log"
 exec 7<"$drive_e/varnok/ex3.exe" 8<"$drive_e/varnok/logtitle.exe"

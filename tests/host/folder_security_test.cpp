@@ -109,11 +109,18 @@ TEST(OnlyAdministratorsCanChange, EveryCaseOfTheTable)
     };
     for (const AclCase& c : cases) {
         std::vector<unsigned char> acl = Acl(c.aces);
-        EXPECT_EQ(OnlyAdministratorsCanChange(c.owner.data(), acl.data()), c.onlyAdministrators)
+        EXPECT_EQ(OnlyAdministratorsCanChange(c.owner.data(), acl.data(), Administrators.data()),
+                  c.onlyAdministrators)
             << c.what;
     }
-    EXPECT_FALSE(OnlyAdministratorsCanChange(Administrators.data(), nullptr)) << "no DACL";
+    // With UAC off, an administrator's own folder is owned by its account:
+    // that account may act on it, no other.
+    const Sid another = {1, 1, 0, 0, 0, 0, 0, 5, 21, 0, 0, 0};
+    std::vector<unsigned char> own = Acl({{0, Full, System}, {0, Full, Administrators}});
+    EXPECT_TRUE(OnlyAdministratorsCanChange(AUser.data(), own.data(), AUser.data()));
+    EXPECT_FALSE(OnlyAdministratorsCanChange(AUser.data(), own.data(), another.data()));
+    EXPECT_FALSE(OnlyAdministratorsCanChange(Administrators.data(), nullptr, nullptr)) << "no DACL";
     std::vector<unsigned char> cut = Acl({{0, Full, System}});
     cut[2] = 12;  // the entry runs past the list's end
-    EXPECT_FALSE(OnlyAdministratorsCanChange(System.data(), cut.data()));
+    EXPECT_FALSE(OnlyAdministratorsCanChange(System.data(), cut.data(), nullptr));
 }
