@@ -179,7 +179,7 @@ void RemoveInstallation()
         ReleaseLongPath(path);
     }
     if (failed == RemovalRefused)
-        LogLine("%s is not the folder it was", Utf8(folder));
+        LogLine("%s is a link, moved, or open to others", Utf8(folder));
     else if (failed == 0)
         LogLine("removed what the installation made");
     else

@@ -113,11 +113,14 @@ bool OpenEntry(const WCHAR* path, DWORD access, DWORD sharing, Entry& entry)
     GetFileInformationByHandleEx(entry.handle, FileAttributeTagInfo, &tag, sizeof tag);
     if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
         KindOfEntry(tag.FileAttributes, tag.ReparseTag) != RecordedLink) {
+        // The first handle goes first: it shares no deletion, and the
+        // second asks for it. What comes back must be the same file.
         Entry reparse = entry;
-        entry.handle = Open(path, access, sharing, 0);
-        const bool same = entry.handle != INVALID_HANDLE_VALUE && Describe(reparse) &&
-                          Describe(entry) && Same(reparse.identity, entry.identity);
+        const bool described = Describe(reparse);
         Close(reparse.handle);
+        entry.handle = Open(path, access, sharing, 0);
+        const bool same = described && entry.handle != INVALID_HANDLE_VALUE && Describe(entry) &&
+                          Same(reparse.identity, entry.identity);
         if (!same) {
             Close(entry.handle);
             entry.handle = INVALID_HANDLE_VALUE;
