@@ -88,16 +88,6 @@ bool MakeFolderSecurity(unsigned char (&descriptor)[FolderSecuritySize], bool ma
     return false;
 }
 
-void DeleteDirectory(const char* path, ErrorNumber& error)
-{
-    char copy[PathLimit + 1];
-    if (!MakeDirectoryCopy(copy, path, error))
-        return;
-    DWORD code;
-    GuardedOsCall(code, [&] { return RemoveDirectoryA(copy); });
-    RecordFailure(code, error);
-}
-
 bool FileExists(const char* name, ErrorNumber& error)
 {
     char copy[PathLimit + 1];

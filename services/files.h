@@ -34,9 +34,6 @@ void DeleteFiles(const char* pattern, ErrorNumber& error);
 // no failure; any other failure to look sets `error`.
 bool FileExists(const char* name, ErrorNumber& error);
 
-// Removes one empty directory.
-void DeleteDirectory(const char* path, ErrorNumber& error);
-
 // Makes the file hold exactly `length` bytes from `bytes`, written in one
 // call. Returns true only when every byte was written and the file closed.
 bool WriteWholeFile(const char* name, const void* bytes, size_t length, ErrorNumber& error);
