@@ -237,8 +237,12 @@ bool RemoveAfterExit(WCHAR* moved, bool elevated)
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
-    if (!CreateProcessW(nullptr, command, nullptr, nullptr, FALSE,
-                        CREATE_NO_WINDOW | DETACHED_PROCESS, nullptr, moved, &startup, &process))
+    // A hidden console of its own, which the ping it runs shares: with
+    // DETACHED_PROCESS, CREATE_NO_WINDOW would be ignored (CreateProcess's
+    // documentation) and every console program it starts would open a
+    // window.
+    if (!CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        moved, &startup, &process))
         return false;
     Close(process.hThread);
     Close(process.hProcess);
